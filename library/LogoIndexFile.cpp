@@ -1,0 +1,166 @@
+#include "LogoIndexFile.h"
+
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "FileOps.h"
+#include "TextRules.h"
+#include "VantorelError.h"
+
+namespace vantorel {
+
+namespace {
+
+TFitKind ReadFitKind(const std::string &word)
+{
+    // Compared with their letter case: "Width" is no known word and falls to the last kind.
+    if (word == "width")
+        return fkWidth;
+    if (word == "height")
+        return fkHeight;
+    if (word == "smaller")
+        return fkSmaller;
+    return fkBigger;
+}
+
+const char *FitKindWord(TFitKind kind)
+{
+    switch (kind) {
+    case fkWidth:
+        return "width";
+    case fkHeight:
+        return "height";
+    case fkSmaller:
+        return "smaller";
+    default:
+        return "bigger";
+    }
+}
+
+// Reads one entry under parent, whose disk folder is parentFolder; level is the depth the new
+// node would have. Recurses only into folders that exist, so the depth check bounds the stack.
+void LoadLogoDirNode(TLogoTree &tree, const TXMLNode &element, TLogoNode *parent, const std::string &parentFolder,
+                     int level)
+{
+    if (AsciiLower(element.NodeName()) != "logodirnode")
+        return;
+    const std::string name = element.GetAttribute("nodename");
+    const std::string kindWord = AsciiLower(element.GetAttribute("nodekind"));
+    if (name.empty() || kindWord.empty() || !IsValidNodeName(name))
+        return;
+
+    TLogoNodeKind kind;
+    if (kindWord == "logo") {
+        if (!FileExists(parentFolder + name))
+            return;
+        kind = nkLogo;
+    } else if (kindWord == "folder") {
+        if (!DirectoryExists(parentFolder + name))
+            return;
+        kind = nkFolder;
+    } else {
+        return;
+    }
+    if (level > kMaxLogoTreeDepth)
+        throw EVantorelError("The logo directory is nested too deeply");
+
+    auto record = std::make_unique<TLogoDirObject>();
+    record->Kind = kind;
+    record->Name = name;
+    record->FrameLeft = ParseWholeNumberOr(element.GetAttribute("frameleft"), 0);
+    record->FrameTop = ParseWholeNumberOr(element.GetAttribute("frametop"), 0);
+    record->FrameWidth = ParseWholeNumberOr(element.GetAttribute("framewidth"), 16);
+    record->FrameHeight = ParseWholeNumberOr(element.GetAttribute("frameheight"), 16);
+    record->PhoneMakeId = ParseWholeNumberOr(element.GetAttribute("phonemakeid"), -1);
+    record->PhoneModelId = ParseWholeNumberOr(element.GetAttribute("phonemodelid"), -1);
+    record->LogoWidth = ParseWholeNumberOr(element.GetAttribute("logowidth"), 16);
+    record->LogoHeight = ParseWholeNumberOr(element.GetAttribute("logoheight"), 16);
+    record->FitKind = ReadFitKind(element.GetAttribute("fitkind"));
+    record->KeepProportions = element.GetAttribute("keepproportions") == "yes";
+    record->UploadURL = element.GetAttribute("uploadurl");
+
+    TLogoNode *node = tree.AddChild(parent, std::move(record));
+    if (kind != nkFolder || !element.HasChildNodes())
+        return; // what is nested in a logo's entry means nothing
+    const std::string folder = parentFolder + name + '/';
+    for (const TXMLNode &child : element.ChildNodes())
+        if (child.IsElement())
+            LoadLogoDirNode(tree, child, node, folder, level + 1);
+}
+
+void SaveLogoDirNode(const TLogoNode *node, TXMLNode &parentElement)
+{
+    const TLogoDirObject &data = *node->Data();
+    TXMLNode element = parentElement.AddChild("logodirnode");
+    element.SetAttribute("nodekind", std::string(data.Kind == nkFolder ? "folder" : "logo"));
+    element.SetAttribute("nodename", data.Name);
+    element.SetAttribute("frameleft", data.FrameLeft);
+    element.SetAttribute("frametop", data.FrameTop);
+    element.SetAttribute("framewidth", data.FrameWidth);
+    element.SetAttribute("frameheight", data.FrameHeight);
+    element.SetAttribute("phonemakeid", data.PhoneMakeId);
+    element.SetAttribute("phonemodelid", data.PhoneModelId);
+    element.SetAttribute("logowidth", data.LogoWidth);
+    element.SetAttribute("logoheight", data.LogoHeight);
+    element.SetAttribute("fitkind", std::string(FitKindWord(data.FitKind)));
+    element.SetAttribute("keepproportions", std::string(data.KeepProportions ? "yes" : "no"));
+    element.SetAttribute("uploadurl", data.UploadURL);
+    for (int i = 0; i < node->Count(); ++i)
+        SaveLogoDirNode(node->Item(i), element);
+}
+
+} // namespace
+
+void LoadLogoDirectory(TLogoTree &tree, TXMLSource &xml, TPromptService &prompts)
+{
+    const std::string path = tree.ProgramFolder() + kLogoIndexFileName;
+    TLogoNode *root = tree.Root();
+    if (!root || !FileExists(path))
+        return;
+
+    bool corrupt = false;
+    bool failed = false;
+    try {
+        TXMLReadScope scope(xml, path);
+        const TXMLNode document = xml.DocumentElement();
+        if (AsciiLower(document.NodeName()) != "logodirectory") {
+            corrupt = true;
+        } else {
+            const std::string rootFolder = tree.GetFolderPath(root);
+            for (const TXMLNode &child : document.ChildNodes())
+                if (child.IsElement())
+                    LoadLogoDirNode(tree, child, root, rootFolder, 1);
+            tree.Expand(root);
+        }
+    } catch (const std::exception &) {
+        failed = true;
+    }
+    // The document is closed by now, so the box cannot meet it half read.
+    if (corrupt)
+        prompts.ShowError("The file of mobile logo directory is corrupt.");
+    else if (failed)
+        prompts.ShowError("Error loading mobile logo directory.");
+}
+
+void SaveLogoDirectory(const TLogoTree &tree, TXMLSource &xml, TPromptService &prompts)
+{
+    bool failed = false;
+    try {
+        xml.SetFileName(std::string());
+        xml.Open();
+        TXMLNode document = xml.CreateDocumentElement("logodirectory");
+        if (const TLogoNode *root = tree.Root())
+            for (int i = 0; i < root->Count(); ++i)
+                SaveLogoDirNode(root->Item(i), document);
+        xml.SaveToFile(tree.ProgramFolder() + kLogoIndexFileName);
+    } catch (const std::exception &) {
+        // Shut-down goes on; the atomic save left the previous file as it was.
+        failed = true;
+    }
+    xml.Close();
+    if (failed)
+        prompts.ShowError("Unable to save mobile directory");
+}
+
+} // namespace vantorel

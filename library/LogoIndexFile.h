@@ -1,0 +1,19 @@
+#pragma once
+
+#include "LogoTree.h"
+#include "PromptService.h"
+#include "XMLSource.h"
+
+namespace vantorel {
+
+inline constexpr const char *kLogoIndexFileName = "logodirectory.xml";
+// Deeper nesting than this is refused as unreadable rather than risking the stack.
+inline constexpr int kMaxLogoTreeDepth = 1024;
+
+// Fills the tree below its root from "logodirectory.xml" in the program folder. Entries whose
+// file or folder is missing, or whose name could not stand for a disk entry, are dropped.
+void LoadLogoDirectory(TLogoTree &tree, TXMLSource &xml, TPromptService &prompts);
+// Writes every node below the root to "logodirectory.xml", atomically.
+void SaveLogoDirectory(const TLogoTree &tree, TXMLSource &xml, TPromptService &prompts);
+
+} // namespace vantorel

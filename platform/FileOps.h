@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace vantorel {
+
+// File operations with the semantics the program was written against. Each returns whether it
+// worked and sets errno when it did not.
+
+// Copies a file, replacing the destination when it exists.
+bool CopyFileA(const std::string &from, const std::string &to);
+// Renames a file or folder; fails when the destination exists, never overwrites.
+bool MoveFileA(const std::string &from, const std::string &to);
+// Deletes one file (not a folder).
+bool DeleteFileA(const std::string &path);
+// Removes an empty folder.
+bool RemoveDirectoryA(const std::string &path);
+// Creates a folder with every missing folder above it; true when it exists afterwards.
+bool ForceDirectories(const std::string &path);
+bool FileExists(const std::string &path);      // a file (not a folder)
+bool DirectoryExists(const std::string &path); // a folder
+
+} // namespace vantorel

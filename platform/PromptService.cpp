@@ -1,0 +1,62 @@
+#include "PromptService.h"
+
+namespace vantorel {
+
+void TPromptService::ShowError(const std::string &text)
+{
+    MessageBox({"Error", text, TPromptIcon::Error, TPromptButtons::Ok});
+}
+
+void TPromptService::ShowWarning(const std::string &text)
+{
+    MessageBox({"Warning", text, TPromptIcon::Warning, TPromptButtons::Ok});
+}
+
+bool TPromptService::Confirm(const std::string &text)
+{
+    return MessageBox({"Confirm", text, TPromptIcon::Question, TPromptButtons::YesNo}) == TPromptResult::Yes;
+}
+
+TPromptResult TPromptService::ConfirmCancel(const std::string &text)
+{
+    return MessageBox({"Confirm", text, TPromptIcon::Question, TPromptButtons::YesNoCancel});
+}
+
+TPromptResult TScriptedPromptService::MessageBox(const TMessageBoxRequest &request)
+{
+    FPrompts.push_back({TRecordedPrompt::Box, request.Caption, request.Text, request.Icon, request.Buttons, {}});
+    TPromptResult fallback = TPromptResult::Ok;
+    if (request.Buttons == TPromptButtons::YesNo)
+        fallback = TPromptResult::No;
+    else if (request.Buttons == TPromptButtons::YesNoCancel)
+        fallback = TPromptResult::Cancel;
+    if (request.Buttons == TPromptButtons::Ok || FAnswers.empty())
+        return fallback;
+    const TAnswer answer = FAnswers.front();
+    FAnswers.pop_front();
+    return answer.Result;
+}
+
+bool TScriptedPromptService::InputQuery(const std::string &caption, const std::string &prompt, std::string &value)
+{
+    FPrompts.push_back({TRecordedPrompt::Input, caption, prompt, TPromptIcon::Question, TPromptButtons::Ok, value});
+    if (FAnswers.empty())
+        return false;
+    const TAnswer answer = FAnswers.front();
+    FAnswers.pop_front();
+    if (answer.Result == TPromptResult::Cancel)
+        return false;
+    value = answer.Text;
+    return true;
+}
+
+std::vector<std::string> TScriptedPromptService::Texts() const
+{
+    std::vector<std::string> texts;
+    for (const auto &p : FPrompts)
+        if (p.Kind == TRecordedPrompt::Box)
+            texts.push_back(p.Text);
+    return texts;
+}
+
+} // namespace vantorel

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace vantorel {
+
+enum class TPromptIcon { Error, Warning, Question, Information };
+enum class TPromptButtons { Ok, YesNo, YesNoCancel };
+enum class TPromptResult { Ok, Yes, No, Cancel };
+
+struct TMessageBoxRequest {
+    std::string Caption;
+    std::string Text;
+    TPromptIcon Icon = TPromptIcon::Error;
+    TPromptButtons Buttons = TPromptButtons::Ok;
+};
+
+// Every question and message the program puts to the user goes through this service, so that
+// logic can be driven by tests without a screen.
+class TPromptService {
+public:
+    virtual ~TPromptService() = default;
+
+    virtual TPromptResult MessageBox(const TMessageBoxRequest &request) = 0;
+    // A modal input dialog; false when cancelled. value holds the initial text and the answer.
+    virtual bool InputQuery(const std::string &caption, const std::string &prompt, std::string &value) = 0;
+
+    // The boxes of the program: "Error" and "Warning" with OK, "Confirm" with Yes and No.
+    void ShowError(const std::string &text);
+    void ShowWarning(const std::string &text);
+    bool Confirm(const std::string &text); // true for Yes
+    TPromptResult ConfirmCancel(const std::string &text);
+};
+
+// A record of one prompt shown through the scripted service.
+struct TRecordedPrompt {
+    enum TKind { Box, Input } Kind = Box;
+    std::string Caption;
+    std::string Text; // the message, or the input dialog's prompt
+    TPromptIcon Icon = TPromptIcon::Error;
+    TPromptButtons Buttons = TPromptButtons::Ok;
+    std::string InitialValue; // input dialogs
+};
+
+// The service for tests: records every prompt and answers from a queue. With the queue empty,
+// a box answers OK, No or Cancel (the harmless answer) and an input dialog is cancelled.
+class TScriptedPromptService : public TPromptService {
+public:
+    struct TAnswer {
+        TPromptResult Result = TPromptResult::Ok;
+        std::string Text; // for input dialogs
+    };
+
+    void Answer(TPromptResult result) { FAnswers.push_back({result, {}}); }
+    void AnswerInput(std::string text) { FAnswers.push_back({TPromptResult::Ok, std::move(text)}); }
+    void CancelInput() { FAnswers.push_back({TPromptResult::Cancel, {}}); }
+
+    TPromptResult MessageBox(const TMessageBoxRequest &request) override;
+    bool InputQuery(const std::string &caption, const std::string &prompt, std::string &value) override;
+
+    const std::vector<TRecordedPrompt> &Prompts() const { return FPrompts; }
+    // The texts of the boxes shown, in order.
+    std::vector<std::string> Texts() const;
+    std::size_t PendingAnswers() const { return FAnswers.size(); }
+    void Clear() { FPrompts.clear(); }
+
+private:
+    std::deque<TAnswer> FAnswers;
+    std::vector<TRecordedPrompt> FPrompts;
+};
+
+} // namespace vantorel

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "PromptService.h"
+
+namespace vantorel {
+
+// Message boxes and input dialogs on the screen, modal to the given window.
+class TQtPromptService : public TPromptService {
+public:
+    explicit TQtPromptService(QWidget *owner = nullptr) : FOwner(owner) {}
+    void SetOwner(QWidget *owner) { FOwner = owner; }
+
+    TPromptResult MessageBox(const TMessageBoxRequest &request) override;
+    bool InputQuery(const std::string &caption, const std::string &prompt, std::string &value) override;
+
+private:
+    QPointer<QWidget> FOwner;
+};
+
+} // namespace vantorel

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Installs what is missing and builds Vantorel into build/ (the program folder is build/bin).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" ${CMAKE_ARGS:-}
+cmake --build build -j"$(nproc)"

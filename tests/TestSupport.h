@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+namespace vantorel::test {
+
+// A fresh temporary folder, removed with everything in it at the end of the test. Its path
+// ends with "/" like the program folder.
+class TTempDir {
+public:
+    TTempDir()
+    {
+        const char *base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base && *base ? base : "/tmp") + "/vantorel-test-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        FPath = pattern + "/";
+    }
+    ~TTempDir()
+    {
+        std::error_code ec;
+        // Give back write permission that a test may have taken away, so everything goes.
+        for (auto it = std::filesystem::recursive_directory_iterator(FPath, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(FPath, ec);
+    }
+    TTempDir(const TTempDir &) = delete;
+    TTempDir &operator=(const TTempDir &) = delete;
+
+    const std::string &Path() const { return FPath; }
+    std::string operator/(const std::string &relative) const { return FPath + relative; }
+
+private:
+    std::string FPath;
+};
+
+inline void WriteFile(const std::string &path, const std::string &content)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+inline std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool Exists(const std::string &path) { return std::filesystem::exists(path); }
+
+} // namespace vantorel::test

@@ -1,0 +1,227 @@
+// Runs the built program in a temporary program folder and ends it the way a session would.
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <sys/inotify.h>
+#include <unistd.h>
+#include <vector>
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include "InstanceChannel.h"
+#include "TestSupport.h"
+
+namespace vantorel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Exists;
+using test::ReadFile;
+using test::TTempDir;
+using test::WriteFile;
+
+const char *const kIndex = R"(<?xml version="1.0"?>
+<logodirectory>
+  <logodirnode nodekind="folder" nodename="Pets" frameleft="-1" frametop="-1" framewidth="-1" frameheight="-1"
+    phonemakeid="-1" phonemodelid="-1" logowidth="128" logoheight="128" fitkind="bigger" keepproportions="yes" uploadurl="">
+    <logodirnode nodekind="logo" nodename="cat.jpg" frameleft="1" frametop="2" framewidth="30" frameheight="40"
+      phonemakeid="0" phonemodelid="3" logowidth="96" logoheight="65" fitkind="width" keepproportions="no" uploadurl="http://wap/x"/>
+  </logodirnode>
+</logodirectory>
+)";
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(FRun.Path());
+        FSavedRuntimeDir = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(FRun.Path()));
+        fs::copy_file(VANTOREL_EXE, Folder() + "vantorel");
+        fs::copy_file(std::string(VANTOREL_DATA_DIR) + "/phoneslist.xml", Folder() + "phoneslist.xml");
+        WriteFile(Folder() + "Logo Directory/Pets/cat.jpg", "not really a picture");
+        WriteFile(Folder() + "logodirectory.xml", kIndex);
+        WriteFile(Folder() + "appstate.xml", R"(<appstate><activenodepath value="Pets/cat.jpg"/></appstate>)");
+    }
+
+    void TearDown() override
+    {
+        for (QProcess *p : FProcesses) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(5000);
+            }
+            delete p;
+        }
+        qputenv("XDG_RUNTIME_DIR", FSavedRuntimeDir);
+    }
+
+    std::string Folder() const { return FProgram.Path(); }
+
+    QProcess *Start(const QStringList &arguments = {})
+    {
+        auto *process = new QProcess;
+        FProcesses.push_back(process);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(FRun.Path()));
+        env.remove(QStringLiteral("http_proxy"));
+        process->setProcessEnvironment(env);
+        process->setProcessChannelMode(QProcess::ForwardedChannels);
+        process->start(QString::fromStdString(Folder() + "vantorel"), arguments);
+        EXPECT_TRUE(process->waitForStarted(10000));
+        return process;
+    }
+
+    // The window answers a request to come to the front once its message loop runs.
+    static bool WaitForWindow(QProcess *process)
+    {
+        for (int attempt = 0; attempt < 300 && process->state() == QProcess::Running; ++attempt) {
+            QLocalSocket socket;
+            socket.connectToServer(TInstanceChannel::SocketPath(QStringLiteral("Vantorel")));
+            if (socket.waitForConnected(200)) {
+                socket.write("FOREGROUND\n");
+                socket.flush();
+                while (!socket.canReadLine() && socket.waitForReadyRead(2000)) {
+                }
+                if (socket.readLine().trimmed() == "OK")
+                    return true;
+            }
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    static void EndOrderly(QProcess *process, int signal)
+    {
+        ::kill(static_cast<pid_t>(process->processId()), signal);
+        ASSERT_TRUE(process->waitForFinished(20000));
+        EXPECT_EQ(process->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process->exitCode(), 0);
+    }
+
+    bool AnyFileWritten() const
+    {
+        return Exists(Folder() + "options.xml") || ReadFile(Folder() + "logodirectory.xml") != kIndex ||
+               ReadFile(Folder() + "appstate.xml").find("<appstate><activenodepath") != 0;
+    }
+
+    TTempDir FProgram;
+    TTempDir FRun;
+    QByteArray FSavedRuntimeDir;
+    std::vector<QProcess *> FProcesses;
+};
+
+// Names of the files renamed into place in a folder, in the order it happened.
+class TWriteOrder {
+public:
+    explicit TWriteOrder(const std::string &folder) : FFd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        inotify_add_watch(FFd, folder.c_str(), IN_MOVED_TO);
+    }
+    ~TWriteOrder() { ::close(FFd); }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        alignas(inotify_event) char buffer[8192];
+        for (ssize_t n; (n = ::read(FFd, buffer, sizeof buffer)) > 0;) {
+            for (char *p = buffer; p < buffer + n;) {
+                auto *event = reinterpret_cast<inotify_event *>(p);
+                if (event->len)
+                    names.emplace_back(event->name);
+                p += sizeof(inotify_event) + event->len;
+            }
+        }
+        return names;
+    }
+
+private:
+    int FFd;
+};
+
+TEST_F(Startup, TerminationWritesStateOptionsAndIndexInThatOrder)
+{
+    QProcess *program = Start();
+    ASSERT_TRUE(WaitForWindow(program));
+    TWriteOrder order(Folder());
+    EndOrderly(program, SIGTERM);
+
+    EXPECT_EQ(order.Names(), (std::vector<std::string>{"appstate.xml", "options.xml", "logodirectory.xml"}));
+
+    // The selection restored at the first activation is the one written back.
+    EXPECT_NE(ReadFile(Folder() + "appstate.xml").find(R"(<activenodepath value="Pets/cat.jpg")"), std::string::npos);
+    const std::string options = ReadFile(Folder() + "options.xml");
+    EXPECT_NE(options.find(R"(<login value="")"), std::string::npos);
+    EXPECT_NE(options.find(R"(<jpegquality value="90")"), std::string::npos);
+    EXPECT_NE(options.find(R"(<checknewversion value="yes")"), std::string::npos);
+    const std::string index = ReadFile(Folder() + "logodirectory.xml");
+    EXPECT_NE(index.find(R"(nodename="Pets")"), std::string::npos);
+    EXPECT_NE(index.find(R"(nodename="cat.jpg" frameleft="1" frametop="2" framewidth="30" frameheight="40")"),
+              std::string::npos);
+    EXPECT_NE(index.find(R"(uploadurl="http://wap/x")"), std::string::npos);
+}
+
+TEST_F(Startup, InterruptEndsTheProgramTheSameOrderlyWay)
+{
+    QProcess *program = Start();
+    ASSERT_TRUE(WaitForWindow(program));
+    EndOrderly(program, SIGINT);
+    EXPECT_TRUE(Exists(Folder() + "options.xml"));
+    EXPECT_NE(ReadFile(Folder() + "logodirectory.xml"), kIndex);
+}
+
+TEST_F(Startup, SecondInstanceEndsWithoutWritingAnyFile)
+{
+    QProcess *first = Start();
+    ASSERT_TRUE(WaitForWindow(first));
+
+    QProcess *second = Start();
+    ASSERT_TRUE(second->waitForFinished(20000));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_FALSE(AnyFileWritten());
+
+    // The first one still runs and still answers for the title.
+    EXPECT_EQ(first->state(), QProcess::Running);
+    EXPECT_TRUE(WaitForWindow(first));
+    EndOrderly(first, SIGTERM);
+    EXPECT_TRUE(Exists(Folder() + "options.xml"));
+}
+
+TEST_F(Startup, SecondInstanceAsksTheRunningOneToComeToTheFront)
+{
+    // Stand in for the running instance and listen to what the new one asks.
+    QLocalServer running;
+    ASSERT_TRUE(running.listen(TInstanceChannel::SocketPath(QStringLiteral("Vantorel"))));
+    QProcess *second = Start();
+    ASSERT_TRUE(running.waitForNewConnection(20000));
+    QLocalSocket *socket = running.nextPendingConnection();
+    while (!socket->canReadLine() && socket->waitForReadyRead(5000)) {
+    }
+    EXPECT_EQ(socket->readLine().trimmed(), "FOREGROUND");
+    socket->write("OK\n");
+    socket->flush();
+
+    ASSERT_TRUE(second->waitForFinished(20000));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_FALSE(AnyFileWritten());
+}
+
+TEST_F(Startup, RegistrationSwitchesEndBeforeAnyWindow)
+{
+    for (const char *sw : {"/REGSERVER", "-unregserver"}) {
+        QProcess *program = Start({QString::fromLatin1(sw)});
+        ASSERT_TRUE(program->waitForFinished(20000)) << sw;
+        EXPECT_EQ(program->exitCode(), 0) << sw;
+        EXPECT_FALSE(Exists(FRun.Path() + "vantorel-" + std::to_string(::getuid()) + "-Vantorel")) << sw;
+        EXPECT_FALSE(AnyFileWritten()) << sw;
+    }
+}
+
+} // namespace
+} // namespace vantorel
