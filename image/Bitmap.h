@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "Geometry.h"
+
+namespace vantorel {
+
+// A 24-bit picture: rows of R, G, B bytes, each row padded to a multiple of 4 bytes (so a
+// QImage of Format_RGB888 can wrap the buffer). Every drawing rule of the program is done here,
+// clipped to the bitmap, so its pixels can be checked exactly.
+class TBitmap {
+public:
+    TBitmap() = default;
+    // A new bitmap starts white.
+    TBitmap(std::int32_t width, std::int32_t height, TColor fill = clWhite);
+
+    std::int32_t Width() const { return FWidth; }
+    std::int32_t Height() const { return FHeight; }
+    bool Empty() const { return FWidth <= 0 || FHeight <= 0; }
+    std::size_t Stride() const { return FStride; }
+    // Sets the size; the content becomes the fill colour.
+    void SetSize(std::int32_t width, std::int32_t height, TColor fill = clWhite);
+
+    std::uint8_t *Scanline(std::int32_t y) { return FPixels.data() + static_cast<std::size_t>(y) * FStride; }
+    const std::uint8_t *Scanline(std::int32_t y) const { return FPixels.data() + static_cast<std::size_t>(y) * FStride; }
+    std::uint8_t *Bits() { return FPixels.data(); }
+    const std::uint8_t *Bits() const { return FPixels.data(); }
+
+    TColor Pixel(std::int32_t x, std::int32_t y) const;
+    void SetPixel(std::int32_t x, std::int32_t y, TColor color); // ignored outside the bitmap
+
+    // A solid fill of the rectangle.
+    void FillRect(TRect rect, TColor color);
+    // The 1-pixel frame on the edge of the rectangle: its outermost rows and columns.
+    void FrameRect(TRect rect, TColor color);
+    // A pen line from a up to, but not including, b.
+    void Line(TPoint a, TPoint b, TColor color);
+    // Copies srcRect of source onto dstRect here, unscaled; both rectangles have the same size.
+    void CopyRect(TRect dstRect, const TBitmap &source, TRect srcRect);
+    // Draws the whole of source with its top-left corner at (x, y).
+    void Draw(std::int32_t x, std::int32_t y, const TBitmap &source);
+    // The dotted focus rectangle drawn by inverting every other pixel of its outline; drawing it
+    // twice restores the picture.
+    void XorDottedRect(TRect rect);
+
+    bool operator==(const TBitmap &other) const;
+
+private:
+    std::int32_t FWidth = 0;
+    std::int32_t FHeight = 0;
+    std::size_t FStride = 0;
+    std::vector<std::uint8_t> FPixels;
+};
+
+} // namespace vantorel

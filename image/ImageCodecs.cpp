@@ -1,0 +1,1 @@
+#include "ImageCodecs.h"

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "Bitmap.h"
+#include "Geometry.h"
+
+namespace vantorel {
+
+// A picture that cannot be read or written.
+class EImageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Sides larger than this overflow the program's 32-bit geometry; such pictures are refused.
+inline constexpr std::int32_t kMaxPictureSide = 46340;
+
+// Reads a picture, the reader chosen by the upper-cased extension: ".JPG"/".JPEG" libjpeg,
+// ".PNG" libpng (transparency over white), ".GIF" giflib (the first frame drawn at its place on
+// a white bitmap of the logical screen size), anything else the Qt image reader, converted to
+// 24 bits. Raises EImageError for a missing, damaged or too large picture.
+TBitmap ReadPicture(const std::string &fileName);
+// The size of a picture as ReadPicture would give it (for a GIF its logical screen), reading as
+// little of the file as the format allows. Raises EImageError like ReadPicture.
+TPoint ReadPictureSize(const std::string &fileName);
+
+// Writers; each raises EImageError when the file cannot be written.
+void WriteBMP(const TBitmap &bitmap, const std::string &fileName);
+void WriteJPEG(const TBitmap &bitmap, const std::string &fileName, int quality);
+void WritePNG(const TBitmap &bitmap, const std::string &fileName);
+// Reduces the colours to an optimised palette of 2^bits (3..8) colours and writes with LZW.
+void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits);
+
+// The GIF writer's defaults, which every GIF write starts from: colour reduction 7 (optimised
+// palette), reduction bits 8 (3..8), dither mode 1 (Floyd-Steinberg), compression 0 (LZW).
+struct TGIFDefaults {
+    int ColorReduction = 7;
+    int ReductionBits = 8;
+    int DitherMode = 1;
+    int Compression = 0;
+};
+const TGIFDefaults &GIFDefaults();
+void SetGIFDefaults();
+
+} // namespace vantorel

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "Bitmap.h"
+#include "FrameGeometry.h"
+#include "Geometry.h"
+#include "LogoDirObject.h"
+#include "PromptService.h"
+
+namespace vantorel {
+
+inline constexpr std::int32_t HitEdgeTolerance = 2;
+inline constexpr std::int32_t HitCornerTolerance = 8;
+
+// The cursor numbers of the frame: the default arrow, the open hand of screen cursor slot 1
+// and the four standard sizing cursors.
+enum TCursor : std::int32_t {
+    crDefault = 0,
+    crHandFlat = 1,
+    crHandGrab = 2,
+    crSizeNESW = -6,
+    crSizeNS = -7,
+    crSizeNWSE = -8,
+    crSizeWE = -9,
+};
+
+// The options a rendering reads at its moment.
+struct TRenderOptions {
+    bool FillEmptyArea = false;
+    TColor EmptyAreaColor = clWhite;
+};
+
+// The image document of the shown logo: its picture, the work area (the picture centred in the
+// smallest box of the logo's proportions), the view shown in the picture pane, and the rendered
+// logo.
+class TSourceImage {
+public:
+    // Loads the picture; raises EImageError when it cannot be read. node is not owned and must
+    // outlive the document.
+    TSourceImage(TPoint paneSize, std::string fileName, TLogoDirObject *node, bool fitToPane);
+
+    std::int32_t PaneWidth = 0;
+    std::int32_t PaneHeight = 0;
+    std::string FileName;
+    bool FitToPane = false;
+    TBitmap View;
+    TBitmap Logo; // empty until the first rendering that finds picture in the frame
+    std::int32_t FramePhase = 1;
+    TColor FrameColor = clBlack;
+    std::int32_t SourceWidth = 0;
+    std::int32_t SourceHeight = 0;
+    std::int32_t ExtentWidth = 0;
+    std::int32_t ExtentHeight = 0;
+    std::int32_t ViewWidth = 0;
+    std::int32_t ViewHeight = 0;
+    std::int32_t ViewSourceWidth = 0;
+    std::int32_t ViewSourceHeight = 0;
+    TLogoDirObject *Node = nullptr;
+    TBitmap Source;
+
+    // The work-area rule.
+    TPoint GetExtent() const;
+    // The picture's place in the work area.
+    TPoint Offset() const;
+    // Computes the work area and builds the view (100 %, or fitted into the pane).
+    const TBitmap &BuildView();
+    TFrameMetrics Metrics() const;
+
+    // The view with its blue border and the frame, drawn at (x, y).
+    void DrawView(TBitmap &canvas, std::int32_t x, std::int32_t y) const;
+    // The moving dashes of the frame in their current state.
+    void DrawFrame(TBitmap &canvas) const;
+    void StepFramePhase();
+    // Restores the strips under the frame from the view, and the blue border.
+    void EraseFrame(TBitmap &canvas) const;
+    // The frame in view pixels (x0, y0, x0 + w, y0 + h).
+    TRect FrameInView() const;
+
+    static TFrameHit HitTest(std::int32_t x, std::int32_t y, TRect r);
+    static TCursor CursorAt(std::int32_t x, std::int32_t y, TRect r);
+
+    // Whether a rectangle in source pixels covers a picture pixel.
+    bool RectHitsSource(TRect r) const;
+    bool FrameHitsSource() const;
+    // Clips srcRect to the picture and shrinks and centres destRect to match.
+    void ClipToSource(TRect &srcRect, TRect &destRect) const;
+    // Renders the framed part into dest at (x, y), refreshes Logo and draws the grey border.
+    void RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, const TRenderOptions &options);
+
+    // Whether a picture file can enter the library: readable and at least 16 x 16 pixels.
+    // Reports through the prompt service and returns false otherwise.
+    static bool CheckImageFile(const std::string &fileName, TPromptService &prompts);
+};
+
+} // namespace vantorel
