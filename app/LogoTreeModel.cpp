@@ -1,22 +1,11 @@
 #include "LogoTreeModel.h"
 
-#include <QApplication>
-#include <QStyle>
+#include "Icons.h"
 
 namespace vantorel {
 
-namespace {
-
-QIcon ThemeIcon(const char *name, QStyle::StandardPixmap fallback)
-{
-    return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
-}
-
-} // namespace
-
 TLogoTreeModel::TLogoTreeModel(TLogoTree &tree, QObject *parent)
-    : QAbstractItemModel(parent), FTree(tree), FLogoIcon(ThemeIcon("image-x-generic", QStyle::SP_FileIcon)),
-      FFolderIcon(ThemeIcon("folder", QStyle::SP_DirIcon))
+    : QAbstractItemModel(parent), FTree(tree), FLogoIcon(IconFor(TIconId::Logo)), FFolderIcon(IconFor(TIconId::Folder))
 {
     FTree.SetObserver(this);
 }

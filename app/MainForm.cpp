@@ -1,39 +1,70 @@
 #include "MainForm.h"
 
 #include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
+#include <QVBoxLayout>
 
+#include "AboutBox.h"
 #include "AppStateFile.h"
+#include "HelpViewer.h"
+#include "Icons.h"
+#include "ImageCodecs.h"
+#include "ImageControl.h"
+#include "Links.h"
 #include "LogoIndexFile.h"
 #include "LogoTreeModel.h"
 #include "OptionsForm.h"
 #include "QtPromptService.h"
+#include "StatusPanels.h"
 
 namespace vantorel {
 
+namespace {
+
+const char *const kFormatCaptions[4] = {"BMP (Windows Bitmap)", "JPG (JPEG JFIF Format)",
+                                        "GIF (Graphics Interchange Format)", "PNG (Portable Network Graphics)"};
+const char *const kFormatNames[4] = {"BMP", "JPG", "GIF", "PNG"};
+const char *const kMenuPrefixes[4] = {"", "DD", "TV", "SI"};
+const char *const kMirrorCaptions[2] = {"Horizontally", "Vertically"};
+const int kAngles[3] = {90, 180, 270};
+
+QLabel *Caption(const char *text, QWidget *parent = nullptr) { return new QLabel(QString::fromUtf8(text), parent); }
+
+} // namespace
+
 TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
-    : FProgramFolder(std::move(programFolder)), FPrompts(prompts), FLogoTree(FProgramFolder)
+    : FProgramFolder(std::move(programFolder)),
+      FOwnPrompts(prompts ? nullptr : std::make_unique<TQtPromptService>(this)),
+      FPrompts(prompts ? prompts : FOwnPrompts.get()), FLogoTree(FProgramFolder),
+      FTreeEditor(FLogoTree, *FPrompts, [this] { return Uploading(); }), FImageCommands(FLogoTree, *FPrompts)
 {
-    if (!FPrompts) {
-        FOwnPrompts = std::make_unique<TQtPromptService>(this);
-        FPrompts = FOwnPrompts.get();
-    }
     setWindowTitle(QStringLiteral("Vantorel Starting"));
-    resize(800, 600);
+    setWindowIcon(ProgramIcon());
+    resize(803, 610);
+    setMinimumSize(652, 492);
 
-    LogoTreeView = new QTreeView(this);
-    LogoTreeView->setHeaderHidden(true);
-    LogoTreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    LogoTreeView->setDragDropMode(QAbstractItemView::NoDragDrop);
-    LogoTreeView->setSelectionMode(QAbstractItemView::SingleSelection);
-    setCentralWidget(LogoTreeView);
-
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addAction(QStringLiteral("E&xit"), this, &TMainAppForm::Exit1Click);
-
-    connect(&FInstanceChannel, &TInstanceChannel::ForegroundRequested, this, &TMainAppForm::BringToFront);
+    BuildLayout();
+    BuildMenusAndToolBar();
+    BuildPopupMenus();
 
     FormCreate();
 
@@ -41,15 +72,424 @@ TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
     // every one of the index's nodes on its own.
     FLogoTreeModel = new TLogoTreeModel(FLogoTree, this);
     LogoTreeView->setModel(FLogoTreeModel);
+    if (const TLogoNode *root = FLogoTree.Root(); root && root->Expanded())
+        LogoTreeView->expand(FLogoTreeModel->IndexOf(root));
+    ConnectSignals();
+    UpdateControls();
+}
+
+TMainAppForm::~TMainAppForm()
+{
+    // The document refers to a record of the tree; let it go first.
+    FSourceImage.reset();
+}
+
+void TMainAppForm::BuildLayout()
+{
+    LogoTreeView = new QTreeView;
+    LogoTreeView->setHeaderHidden(true);
+    LogoTreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LogoTreeView->setDragDropMode(QAbstractItemView::NoDragDrop);
+    LogoTreeView->setSelectionMode(QAbstractItemView::SingleSelection);
+    LogoTreeView->setIndentation(19);
+    LogoTreeView->setMinimumSize(150, 400);
+    LogoTreeView->setContextMenuPolicy(Qt::CustomContextMenu);
+    LogoTreeView->installEventFilter(this);
+    LogoTreeView->viewport()->installEventFilter(this);
+
+    // The source pane with the picture and, under it, the image status bar.
+    SourceImageScrollBox = new QScrollArea;
+    SourceImageScrollBox->setBackgroundRole(QPalette::Base);
+    SourceImageScrollBox->setWidgetResizable(false);
+    SourceImageScrollBox->setWidget(new QWidget);
+    SourceImageScrollBox->widget()->setAutoFillBackground(false);
+    SourceImage = new TImageControl(SourceImageScrollBox->widget());
+    SourceImageScrollBox->setContextMenuPolicy(Qt::CustomContextMenu);
+    SourceImageScrollBox->viewport()->installEventFilter(this);
+    ImageStatusBar = new TStatusPanels(4, 19, true);
+    ImageStatusBar->SetGrowToText(true);
+    const int imageStatusWidths[4] = {140, 200, 140, 120};
+    const char *imageStatusTexts[4] = {"Source Image:", "Source Selection:", "Logo Screen:", "Logo Image:"};
+    for (int i = 0; i < 4; ++i) {
+        ImageStatusBar->SetPanelWidth(i, imageStatusWidths[i]);
+        ImageStatusBar->SetText(i, QString::fromLatin1(imageStatusTexts[i]));
+    }
+    auto *sourcePanel = new QWidget;
+    auto *sourceLayout = new QVBoxLayout(sourcePanel);
+    sourceLayout->setContentsMargins(0, 0, 0, 0);
+    sourceLayout->setSpacing(0);
+    sourceLayout->addWidget(SourceImageScrollBox, 1);
+    sourceLayout->addWidget(ImageStatusBar);
+    sourcePanel->setMinimumHeight(200);
+
+    // The settings controls.
+    ImageToolPanel = new QWidget;
+    // At least as wide as the original panel, wider where the desktop's font needs it.
+    ImageToolPanel->setMinimumWidth(128);
+    ImageToolPanel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    QFont small = ImageToolPanel->font();
+    small.setPointSize(8);
+    ImageToolPanel->setFont(small);
+    auto *heading = Caption("Logo properties");
+    QFont headingFont(QStringLiteral("Arial"));
+    headingFont.setPixelSize(13);
+    headingFont.setBold(true);
+    headingFont.setItalic(true);
+    heading->setFont(headingFont);
+    heading->setAutoFillBackground(true);
+    heading->setBackgroundRole(QPalette::ToolTipBase);
+    heading->setForegroundRole(QPalette::ToolTipText);
+    PhoneMake = new QComboBox;
+    PhoneModel = new QComboBox;
+    auto makeSpin = [] {
+        auto *spin = new QSpinBox;
+        spin->setRange(16, 400);
+        spin->setValue(128);
+        spin->setKeyboardTracking(false);
+        return spin;
+    };
+    LogoWidthUpDown = makeSpin();
+    LogoHeightUpDown = makeSpin();
+    auto *fitGroup = new QGroupBox(QStringLiteral("Selection Fits Into"));
+    auto *fitLayout = new QVBoxLayout(fitGroup);
+    fitLayout->setContentsMargins(2, 0, 0, 0);
+    fitLayout->setSpacing(0);
+    FitInto = new QButtonGroup(this);
+    const char *fitCaptions[4] = {"Picture Width", "Picture Height", "Smaller Dimension", "Bigger Dimension"};
+    for (int i = 0; i < 4; ++i) {
+        auto *radio = new QRadioButton(QString::fromLatin1(fitCaptions[i]));
+        FitInto->addButton(radio, i);
+        fitLayout->addWidget(radio);
+    }
+    FitInto->button(fkBigger)->setChecked(true);
+    KeepProportions = new QCheckBox(QStringLiteral("Keep proportions"));
+    KeepProportions->setChecked(true);
+    auto *toolLayout = new QVBoxLayout(ImageToolPanel);
+    toolLayout->setContentsMargins(2, 0, 2, 2);
+    toolLayout->setSpacing(1);
+    toolLayout->addWidget(heading);
+    toolLayout->addWidget(Caption("Make"));
+    toolLayout->addWidget(PhoneMake);
+    toolLayout->addWidget(Caption("Model"));
+    toolLayout->addWidget(PhoneModel);
+    auto *sizeRow = new QGridLayout;
+    sizeRow->setSpacing(1);
+    sizeRow->addWidget(Caption("Screen width"), 0, 0);
+    sizeRow->addWidget(LogoWidthUpDown, 0, 1);
+    sizeRow->addWidget(Caption("Screen height"), 1, 0);
+    sizeRow->addWidget(LogoHeightUpDown, 1, 1);
+    toolLayout->addLayout(sizeRow);
+    toolLayout->addWidget(fitGroup);
+    toolLayout->addWidget(KeepProportions);
+    toolLayout->addStretch();
+
+    // The target pane with the rendered logo.
+    TargetBkgndScrollBox = new QScrollArea;
+    TargetBkgndScrollBox->setBackgroundRole(QPalette::Base);
+    TargetBkgndScrollBox->setWidgetResizable(false);
+    TargetBkgndScrollBox->setWidget(new QWidget);
+    TargetImage = new TImageControl(TargetBkgndScrollBox->widget());
+    TargetBkgndScrollBox->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    // The upload panel.
+    auto *uploadPanel = new QWidget;
+    uploadPanel->setFixedWidth(254);
+    UploadButton = new QPushButton(QStringLiteral("Upload"));
+    UploadButton->setFixedSize(129, 29);
+    QFont uploadFont = UploadButton->font();
+    uploadFont.setBold(true);
+    UploadButton->setFont(uploadFont);
+    UploadButton->setStyleSheet(QStringLiteral("color: red;"));
+    auto *line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    ImageWapShortURL = new QLineEdit;
+    ImageWapShortURL->setReadOnly(true);
+    ImageWapURL = new QPlainTextEdit;
+    ImageWapURL->setReadOnly(true);
+    ImageID = new QLineEdit;
+    ImageID->setReadOnly(true);
+    auto *uploadLayout = new QVBoxLayout(uploadPanel);
+    uploadLayout->setContentsMargins(6, 6, 6, 6);
+    uploadLayout->addWidget(UploadButton, 0, Qt::AlignHCenter);
+    uploadLayout->addWidget(line);
+    uploadLayout->addWidget(Caption("Uploaded logo URL and ID"));
+    uploadLayout->addWidget(Caption("Short URL"));
+    uploadLayout->addWidget(ImageWapShortURL);
+    uploadLayout->addWidget(Caption("Full URL"));
+    uploadLayout->addWidget(ImageWapURL, 1);
+    uploadLayout->addWidget(Caption("Image ID"));
+    uploadLayout->addWidget(ImageID);
+
+    auto *targetPanel = new QWidget;
+    targetPanel->setMinimumHeight(246);
+    auto *targetLayout = new QHBoxLayout(targetPanel);
+    targetLayout->setContentsMargins(0, 0, 0, 0);
+    targetLayout->setSpacing(0);
+    targetLayout->addWidget(ImageToolPanel);
+    targetLayout->addWidget(TargetBkgndScrollBox, 1);
+    targetLayout->addWidget(uploadPanel);
+
+    auto *imageSplitter = new QSplitter(Qt::Vertical);
+    imageSplitter->setHandleWidth(3);
+    imageSplitter->setChildrenCollapsible(false);
+    imageSplitter->addWidget(sourcePanel);
+    imageSplitter->addWidget(targetPanel);
+    imageSplitter->setStretchFactor(0, 1);
+    imageSplitter->setStretchFactor(1, 0);
+    // The picture takes what the logo panel, at its least height, leaves.
+    imageSplitter->setSizes({1 << 20, 246});
+
+    auto *mainSplitter = new QSplitter(Qt::Horizontal);
+    mainSplitter->setChildrenCollapsible(false);
+    mainSplitter->addWidget(LogoTreeView);
+    mainSplitter->addWidget(imageSplitter);
+    mainSplitter->setStretchFactor(0, 0);
+    mainSplitter->setStretchFactor(1, 1);
+    mainSplitter->setSizes({185, 618});
+
+    StatusBar = new TStatusPanels(32, 22, true);
+    for (int i = 1; i <= 30; ++i)
+        StatusBar->SetPanelWidth(i, 0);
+    StatusBar->SetText(0, QStringLiteral("Idle"));
+    StatusBar->SetOwnerDraw(31, true);
+    StatusBar->OnDrawPanel = [this](QPainter &painter, int, const QRect &rect) { StatusBarDrawPanel(painter, rect); };
+
+    auto *central = new QWidget;
+    auto *centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+    centralLayout->addWidget(mainSplitter, 1);
+    centralLayout->addWidget(StatusBar);
+    setCentralWidget(central);
+}
+
+void TMainAppForm::BuildMenusAndToolBar()
+{
+    auto action = [this](const char *name, const char *caption) {
+        auto *a = new QAction(QString::fromUtf8(caption), this);
+        a->setObjectName(QString::fromLatin1(name));
+        return a;
+    };
+
+    // The convert, mirror and rotate items of the four menus that carry them.
+    for (int menu = 0; menu < 4; ++menu) {
+        const std::string prefix = kMenuPrefixes[menu];
+        for (int f = 0; f < 4; ++f) {
+            QAction *a = action((prefix + "ConvertTo" + kFormatNames[f]).c_str(), kFormatCaptions[f]);
+            connect(a, &QAction::triggered, this, [this, f] { ConvertNode(static_cast<TImageFileFormat>(f)); });
+            ConvertItems[menu][f] = a;
+        }
+        const std::string mirrorPrefix = menu == 0 ? "MM" : prefix;
+        for (int d = 0; d < 2; ++d) {
+            QAction *a = action((mirrorPrefix + "Mirror" + kMirrorCaptions[d] + "MenuItem").c_str(), kMirrorCaptions[d]);
+            connect(a, &QAction::triggered, this, [this, d] { MirrorNode(d); });
+            MirrorItems[menu][d] = a;
+        }
+        for (int r = 0; r < 3; ++r) {
+            const std::string degrees = std::to_string(kAngles[r]);
+            QAction *a = action((mirrorPrefix + "Rotate" + degrees + "MenuItem").c_str(), (degrees + "°").c_str());
+            connect(a, &QAction::triggered, this, [this, r] { RotateNode(kAngles[r]); });
+            RotateItems[menu][r] = a;
+        }
+    }
+    auto subMenu = [this](const char *title, QAction *const *items, int count) {
+        auto *menu = new QMenu(QString::fromUtf8(title), this);
+        for (int i = 0; i < count; ++i)
+            menu->addAction(items[i]);
+        return menu;
+    };
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    Open1 = file->addAction(QStringLiteral("&Open..."), this, &TMainAppForm::Open1Click);
+    SaveMenuItem = file->addAction(QStringLiteral("&Save..."), this, &TMainAppForm::SaveLogoToFile);
+    QMenu *twain = file->addMenu(QStringLiteral("Import from TWAIN source"));
+    ImportFromTWAINMenuItem = twain->menuAction();
+    AcquireImageMenuItem = twain->addAction(QStringLiteral("Acquire image..."));
+    SelectSourceMenuItem = twain->addAction(QStringLiteral("Select source..."));
+    GrabFromScreenMenuItem = file->addAction(QStringLiteral("Grab from screen"));
+    UploadMenuItem = file->addAction(QStringLiteral("Upload"));
+    Newfolder1 = file->addAction(QStringLiteral("&New folder..."), this, &TMainAppForm::Newfolder1Click);
+    file->addSeparator();
+    Exit1 = file->addAction(QStringLiteral("E&xit"), this, &TMainAppForm::Exit1Click);
+
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    RenameMenuItem = edit->addAction(QStringLiteral("Rename..."), this, &TMainAppForm::RenameMenuItemClick);
+    DeleteMenuItem = edit->addAction(QStringLiteral("Delete"), this, &TMainAppForm::DeleteMenuItemClick);
+    edit->addSeparator();
+    MMConverttoformat = edit->addMenu(subMenu("Convert to", ConvertItems[0], 4));
+    MMMirrorImage = edit->addMenu(subMenu("Mirror", MirrorItems[0], 2));
+    MMRotateImage = edit->addMenu(subMenu("Rotate", RotateItems[0], 3));
+    edit->addSeparator();
+    Options1 = edit->addAction(QStringLiteral("Options..."), this, &TMainAppForm::Options1Click);
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("View"));
+    Fitimageintopane = view->addAction(QStringLiteral("Fit image into pane"), this, &TMainAppForm::FitimageintopaneClick);
+    Fitimageintopane->setCheckable(true);
+
+    LinksMenu = menuBar()->addMenu(QStringLiteral("Links"));
+    LinksMenu->setToolTipsVisible(true);
+    for (std::size_t i = 0; i < kWallpaperLinks.size(); ++i) {
+        const QString caption = QStringLiteral("%1. %2").arg(i + 1).arg(QString::fromUtf8(kWallpaperLinks[i].Title));
+        QAction *link = LinksMenu->addAction(caption, this, [this, i] { OpenLink(static_cast<int>(i)); });
+        link->setToolTip(QString::fromUtf8(kWallpaperLinks[i].Address));
+        link->setStatusTip(link->toolTip());
+    }
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    Contents1 = help->addAction(QStringLiteral("Contents"), this, &TMainAppForm::ContentsToolButtonClick);
+    FAQMenuItem = help->addAction(QStringLiteral("FAQ"), this, &TMainAppForm::FAQMenuItemClick);
+    SendToFriendMenuItem = help->addAction(QStringLiteral("Send to friend..."));
+    help->addSeparator();
+    About1 = help->addAction(QStringLiteral("About..."), this, &TMainAppForm::AboutToolButtonClick);
+
+    // The tool bar.
+    QToolBar *bar = addToolBar(QStringLiteral("Tools"));
+    bar->setObjectName(QStringLiteral("ToolBar"));
+    bar->setMovable(false);
+    bar->setIconSize(QSize(16, 16));
+    auto button = [bar](TIconId icon, const char *hint, const char *name) {
+        auto *b = new QToolButton;
+        b->setObjectName(QString::fromLatin1(name));
+        b->setIcon(IconFor(icon));
+        b->setToolTip(QString::fromLatin1(hint));
+        b->setAutoRaise(true);
+        bar->addWidget(b);
+        return b;
+    };
+    auto dropDown = [](QToolButton *b, QMenu *menu, bool bodyOpensMenu) {
+        b->setMenu(menu);
+        b->setPopupMode(bodyOpensMenu ? QToolButton::InstantPopup : QToolButton::MenuButtonPopup);
+    };
+    OpenToolButton = button(TIconId::Open, "Open...", "OpenToolButton");
+    SaveToolButton = button(TIconId::Save, "Save...", "SaveToolButton");
+    ImportFromTWAINToolButton =
+        button(TIconId::ImportFromTWAIN, "Import from TWAIN source...", "ImportFromTWAINToolButton");
+    auto *twainDropDown = new QMenu(this);
+    twainDropDown->addAction(AcquireImageMenuItem);
+    twainDropDown->addAction(SelectSourceMenuItem);
+    dropDown(ImportFromTWAINToolButton, twainDropDown, false);
+    GrabFromScreenToolButton = button(TIconId::GrabFromScreen, "Grab from screen...", "GrabFromScreenToolButton");
+    UploadToolButton = button(TIconId::Upload, "Upload", "UploadToolButton");
+    NewFolderToolButton = button(TIconId::NewFolder, "New folder...", "NewFolderToolButton");
+    bar->addSeparator();
+    RenameToolButton = button(TIconId::Rename, "Rename...", "RenameToolButton");
+    DeleteToolButton = button(TIconId::Delete, "Delete", "DeleteToolButton");
+    bar->addSeparator();
+    ConvertToolButton = button(TIconId::Convert, "Convert to format...", "ConvertToolButton");
+    dropDown(ConvertToolButton, subMenu("", ConvertItems[1], 4), true);
+    MirrorToolButton = button(TIconId::Mirror, "Mirror image...", "MirrorToolButton");
+    dropDown(MirrorToolButton, subMenu("", MirrorItems[1], 2), true);
+    RotateToolButton = button(TIconId::Rotate, "Rotate image...", "RotateToolButton");
+    dropDown(RotateToolButton, subMenu("", RotateItems[1], 3), true);
+    bar->addSeparator();
+    OptionsToolButton = button(TIconId::Options, "Options...", "OptionsToolButton");
+    bar->addSeparator();
+    FitToPaneToolButton = button(TIconId::FitToPane, "Fit image into pane", "FitToPaneToolButton");
+    FitToPaneToolButton->setCheckable(true);
+    bar->addSeparator();
+    LinksToolButton = button(TIconId::Links, "Links", "LinksToolButton");
+    dropDown(LinksToolButton, LinksMenu, true);
+    bar->addSeparator();
+    ContentsToolButton = button(TIconId::HelpContents, "Help contents", "ContentsToolButton");
+    SendToFriendToolButton = button(TIconId::SendToFriend, "Send to friend...", "SendToFriendToolButton");
+    AboutToolButton = button(TIconId::About, "About...", "AboutToolButton");
+    bar->addSeparator();
+    ExitToolButton = button(TIconId::Exit, "Exit", "ExitToolButton");
+
+    connect(OpenToolButton, &QToolButton::clicked, this, &TMainAppForm::Open1Click);
+    connect(SaveToolButton, &QToolButton::clicked, this, &TMainAppForm::SaveLogoToFile);
+    connect(NewFolderToolButton, &QToolButton::clicked, this, &TMainAppForm::Newfolder1Click);
+    connect(RenameToolButton, &QToolButton::clicked, this, &TMainAppForm::RenameMenuItemClick);
+    connect(DeleteToolButton, &QToolButton::clicked, this, &TMainAppForm::DeleteMenuItemClick);
+    connect(OptionsToolButton, &QToolButton::clicked, this, &TMainAppForm::Options1Click);
+    connect(FitToPaneToolButton, &QToolButton::clicked, this, &TMainAppForm::FitimageintopaneClick);
+    connect(ContentsToolButton, &QToolButton::clicked, this, &TMainAppForm::ContentsToolButtonClick);
+    connect(AboutToolButton, &QToolButton::clicked, this, &TMainAppForm::AboutToolButtonClick);
+    connect(ExitToolButton, &QToolButton::clicked, this, &TMainAppForm::Exit1Click);
+}
+
+void TMainAppForm::BuildPopupMenus()
+{
+    auto subMenu = [this](QMenu *parent, const char *title, QAction *const *items, int count) {
+        QMenu *menu = parent->addMenu(QString::fromUtf8(title));
+        for (int i = 0; i < count; ++i)
+            menu->addAction(items[i]);
+        return menu->menuAction();
+    };
+
+    LogoTreePopupMenu = new QMenu(this);
+    OpenPopupMenuItem = LogoTreePopupMenu->addAction(QStringLiteral("Open..."), this, &TMainAppForm::Open1Click);
+    SavePopupMenuItem = LogoTreePopupMenu->addAction(QStringLiteral("Save..."), this, &TMainAppForm::SaveLogoToFile);
+    UploadPopupMenuItem = LogoTreePopupMenu->addAction(QStringLiteral("Upload"));
+    NewFolderPopupMenuItem =
+        LogoTreePopupMenu->addAction(QStringLiteral("New folder..."), this, &TMainAppForm::Newfolder1Click);
+    LogoTreePopupMenu->addSeparator();
+    RenamePopupMenuItem =
+        LogoTreePopupMenu->addAction(QStringLiteral("Rename..."), this, &TMainAppForm::RenameMenuItemClick);
+    DeletePopupMenuItem =
+        LogoTreePopupMenu->addAction(QStringLiteral("Delete"), this, &TMainAppForm::DeleteMenuItemClick);
+    LogoTreePopupMenu->addSeparator();
+    TVConvertToFormat = subMenu(LogoTreePopupMenu, "Convert to", ConvertItems[2], 4);
+    TVMirrorImage = subMenu(LogoTreePopupMenu, "Mirror", MirrorItems[2], 2);
+    TVRotateImage = subMenu(LogoTreePopupMenu, "Rotate", RotateItems[2], 3);
+
+    SourceImagePopupMenu = new QMenu(this);
+    UploadSrcImgMenuItem = SourceImagePopupMenu->addAction(QStringLiteral("Upload"));
+    SourceImagePopupMenu->addSeparator();
+    FitToPaneSrcImgMenuItem = SourceImagePopupMenu->addAction(QStringLiteral("Fit image into pane"), this,
+                                                              &TMainAppForm::FitimageintopaneClick);
+    FitToPaneSrcImgMenuItem->setCheckable(true);
+    SourceImagePopupMenu->addSeparator();
+    SIConvertToFormat = subMenu(SourceImagePopupMenu, "Convert to", ConvertItems[3], 4);
+    SIMirrorImage = subMenu(SourceImagePopupMenu, "Mirror", MirrorItems[3], 2);
+    SIRotateImage = subMenu(SourceImagePopupMenu, "Rotate", RotateItems[3], 3);
+
+    TargetImagePopupMenu = new QMenu(this);
+    UploadTrgImgMenuItem = TargetImagePopupMenu->addAction(QStringLiteral("Upload"));
+}
+
+void TMainAppForm::ConnectSignals()
+{
+    connect(&FInstanceChannel, &TInstanceChannel::ForegroundRequested, this, &TMainAppForm::BringToFront);
     connect(FLogoTreeModel, &TLogoTreeModel::NodeExpandRequested, LogoTreeView, &QTreeView::expand);
     connect(FLogoTreeModel, &TLogoTreeModel::NodeSelectRequested, LogoTreeView, &QTreeView::setCurrentIndex);
     connect(LogoTreeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TMainAppForm::LogoTreeViewChange);
-    if (const TLogoNode *root = FLogoTree.Root(); root && root->Expanded())
-        LogoTreeView->expand(FLogoTreeModel->IndexOf(root));
-}
+    connect(LogoTreeView, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        LogoTreePopupMenuPopup();
+        LogoTreePopupMenu->exec(LogoTreeView->viewport()->mapToGlobal(pos));
+    });
+    connect(SourceImageScrollBox, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        SourceImagePopupMenuPopup();
+        SourceImagePopupMenu->exec(SourceImageScrollBox->mapToGlobal(pos));
+    });
+    connect(TargetBkgndScrollBox, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        TargetImagePopupMenuPopup();
+        TargetImagePopupMenu->exec(TargetBkgndScrollBox->mapToGlobal(pos));
+    });
 
-TMainAppForm::~TMainAppForm() = default;
+    connect(PhoneMake, &QComboBox::activated, this, &TMainAppForm::PhoneMakeChange);
+    connect(PhoneModel, &QComboBox::activated, this, &TMainAppForm::PhoneModelChange);
+    connect(LogoWidthUpDown, &QSpinBox::valueChanged, this, &TMainAppForm::ApplyLogoSettings);
+    connect(LogoHeightUpDown, &QSpinBox::valueChanged, this, &TMainAppForm::ApplyLogoSettings);
+    connect(FitInto, &QButtonGroup::idClicked, this, &TMainAppForm::ApplyLogoSettings);
+    connect(KeepProportions, &QCheckBox::clicked, this, &TMainAppForm::ApplyLogoSettings);
+
+    connect(SourceImage, &TImageControl::MouseDown, this, &TMainAppForm::SourceImageMouseDown);
+    connect(SourceImage, &TImageControl::MouseMove, this, &TMainAppForm::SourceImageMouseMove);
+    connect(SourceImage, &TImageControl::MouseUp, this, &TMainAppForm::SourceImageMouseUp);
+
+    SelFrameTimer.setInterval(40);
+    connect(&SelFrameTimer, &QTimer::timeout, this, &TMainAppForm::SelFrameTimerTimer);
+    SelFrameTimer.start();
+    ImageCursorTimer.setInterval(40);
+    connect(&ImageCursorTimer, &QTimer::timeout, this, &TMainAppForm::ImageCursorTimerTimer);
+    ImageCursorTimer.start();
+    UploadProgressTimer.setInterval(40);
+    connect(&UploadProgressTimer, &QTimer::timeout, this, &TMainAppForm::UploadProgressTimerTimer);
+    connect(StatusBar, &TStatusPanels::Resized, this, &TMainAppForm::StatusBarResize);
+}
 
 void TMainAppForm::FormCreate()
 {
@@ -59,15 +499,36 @@ void TMainAppForm::FormCreate()
 
 void TMainAppForm::InitMainWindow()
 {
+    SetGIFDefaults();
     CheckSingleInstance();
     FLogoTemplate = std::make_unique<TLogoDirObject>();
     FLogoTree.CreateRootNode();
     if (LoadPhoneList(FProgramFolder, FXMLSource, *FPrompts, FPhoneMakes) == TPhoneListResult::Failed)
         RequestQuit();
+    for (const TPhoneMake &make : FPhoneMakes)
+        PhoneMake->addItem(QString::fromStdString(make.Name));
+    PhoneMake->setCurrentIndex(-1);
     vantorel::LoadParameters(FProgramFolder, FXMLSource, *FPrompts, FParameters);
     LoadLogoDirectory(FLogoTree, FXMLSource, *FPrompts);
+    LoadHandCursors();
+    FSourceImage.reset();
     FCurrentLogo = nullptr;
+    ImageWapURL->clear();
+    FShowingLogo = FFillingControls = FApplyingSettings = false;
+    FUploadThread = nullptr;
+    FSendToFriendThread = nullptr;
+    FLastSaveFolder.clear();
+    FMouseButtonDown = false;
     FMemberValue1 = FMemberValue2 = FMemberValue3 = -1;
+    FUploadBoxBitmap = UploadBoxBitmap();
+    FUploadAnimPhase = -1;
+    FInMouseHandler = false;
+}
+
+void TMainAppForm::LoadHandCursors()
+{
+    FHandFlatCursor = HandFlatCursor();
+    FHandGrabCursor = HandGrabCursor();
 }
 
 void TMainAppForm::CheckSingleInstance()
@@ -99,6 +560,7 @@ void TMainAppForm::FormActivate()
 {
     if (!FActivatedOnce)
         LoadAppState(FLogoTree, FXMLSource, *FPrompts);
+    UpdateControls();
     FActivatedOnce = true;
 }
 
@@ -109,11 +571,25 @@ bool TMainAppForm::event(QEvent *event)
     return QMainWindow::event(event);
 }
 
-void TMainAppForm::LogoTreeViewChange()
+bool TMainAppForm::eventFilter(QObject *watched, QEvent *event)
 {
-    TLogoNode *node = TLogoTreeModel::NodeOf(LogoTreeView->currentIndex());
-    FLogoTree.Select(node);
-    FCurrentLogo = node ? node->Data() : nullptr;
+    if (watched == LogoTreeView && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        DeleteMenuItemClick(); // whatever the state of the Delete commands
+        return true;
+    }
+    if (watched == LogoTreeView->viewport() && event->type() == QEvent::MouseButtonPress) {
+        // A right-click selects the node under the mouse before the pop-up opens.
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::RightButton) {
+            const QModelIndex index = LogoTreeView->indexAt(mouse->position().toPoint());
+            if (index.isValid())
+                LogoTreeView->setCurrentIndex(index);
+        }
+    }
+    if (watched == SourceImageScrollBox->viewport() && event->type() == QEvent::Resize)
+        ShowSelectedLogo(); // the view is fitted to the pane's new size
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainAppForm::Exit1Click() { ShutdownApplication(); }
@@ -136,6 +612,8 @@ void TMainAppForm::ShutdownApplication()
     if (FOptionsForm)
         FOptionsForm->SaveOptions();
     SaveLogoDirectory(FLogoTree, FXMLSource, *FPrompts);
+    if (FHelpViewer)
+        FHelpViewer->Quit();
     FQuitRequested = true;
     QCoreApplication::quit();
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "AboutBox.h"
 #include "AutomationSwitches.h"
 #include "MainForm.h"
 #include "OptionsForm.h"
@@ -25,6 +26,8 @@ int ProgramMain(int argc, char **argv)
     TMainAppForm mainForm(programFolder);
     TOptionsForm optionsForm(programFolder, mainForm.XMLSource(), mainForm.Prompts(), &mainForm);
     mainForm.SetOptionsForm(&optionsForm);
+    TAboutBox aboutBox(&mainForm);
+    mainForm.SetAboutBox(&aboutBox);
 
     QObject::connect(&signalCloser, &TSignalCloser::CloseRequested, &mainForm, &QWidget::close);
     if (!mainForm.QuitRequested()) {

@@ -1,1 +1,47 @@
 #include "LogoWriter.h"
+
+#include "FileOps.h"
+#include "ImageCodecs.h"
+#include "TextRules.h"
+
+namespace vantorel {
+
+bool WriteLogoFile(const TBitmap &logo, const std::string &logoName, const std::string &target, int jpegQuality,
+                   int gifBits)
+{
+    const std::string ext = AsciiUpper(ExtractExtension(logoName));
+    if (ext == ".BMP")
+        WriteBMP(logo, target);
+    else if (ext == ".JPG" || ext == ".JPEG")
+        WriteJPEG(logo, target, jpegQuality);
+    else if (ext == ".GIF")
+        WriteGIF(logo, target, gifBits);
+    else if (ext == ".PNG")
+        WritePNG(logo, target);
+    else
+        return false;
+    return true;
+}
+
+std::string RenderLogoToTempFile(const std::string &programFolder, const std::string &logoName, const TBitmap &logo,
+                                 int jpegQuality, int gifBits)
+{
+    // Nothing rendered yet gives no file a caller could use. A name that is not one path
+    // component would put the file outside "Temp".
+    if (logo.Empty() || !IsValidNodeName(logoName))
+        return {};
+    try {
+        const std::string temp = programFolder + "Temp";
+        if (!ForceDirectories(temp))
+            return {};
+        const std::string target = temp + "/" + logoName;
+        if (!WriteLogoFile(logo, logoName, target, jpegQuality, gifBits))
+            return {};
+        return target;
+    } catch (...) {
+        // The callers report a failed render in their own words.
+        return {};
+    }
+}
+
+} // namespace vantorel

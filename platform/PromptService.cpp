@@ -24,7 +24,7 @@ TPromptResult TPromptService::ConfirmCancel(const std::string &text)
 
 TPromptResult TScriptedPromptService::MessageBox(const TMessageBoxRequest &request)
 {
-    FPrompts.push_back({TRecordedPrompt::Box, request.Caption, request.Text, request.Icon, request.Buttons, {}});
+    FPrompts.push_back({TRecordedPrompt::Box, request.Caption, request.Text, request.Icon, request.Buttons, {}, {}});
     TPromptResult fallback = TPromptResult::Ok;
     if (request.Buttons == TPromptButtons::YesNo)
         fallback = TPromptResult::No;
@@ -37,9 +37,8 @@ TPromptResult TScriptedPromptService::MessageBox(const TMessageBoxRequest &reque
     return answer.Result;
 }
 
-bool TScriptedPromptService::InputQuery(const std::string &caption, const std::string &prompt, std::string &value)
+bool TScriptedPromptService::TakeText(std::string &value)
 {
-    FPrompts.push_back({TRecordedPrompt::Input, caption, prompt, TPromptIcon::Question, TPromptButtons::Ok, value});
     if (FAnswers.empty())
         return false;
     const TAnswer answer = FAnswers.front();
@@ -48,6 +47,26 @@ bool TScriptedPromptService::InputQuery(const std::string &caption, const std::s
         return false;
     value = answer.Text;
     return true;
+}
+
+bool TScriptedPromptService::InputQuery(const std::string &caption, const std::string &prompt, std::string &value)
+{
+    FPrompts.push_back({TRecordedPrompt::Input, caption, prompt, TPromptIcon::Question, TPromptButtons::Ok, value, {}});
+    return TakeText(value);
+}
+
+bool TScriptedPromptService::OpenFileDialog(const TFileDialogRequest &request, std::string &fileName)
+{
+    FPrompts.push_back({TRecordedPrompt::OpenFile, request.Caption, {}, TPromptIcon::Question, TPromptButtons::Ok,
+                        request.FileName, request});
+    return TakeText(fileName);
+}
+
+bool TScriptedPromptService::SaveFileDialog(const TFileDialogRequest &request, std::string &fileName)
+{
+    FPrompts.push_back({TRecordedPrompt::SaveFile, request.Caption, {}, TPromptIcon::Question, TPromptButtons::Ok,
+                        request.FileName, request});
+    return TakeText(fileName);
 }
 
 std::vector<std::string> TScriptedPromptService::Texts() const

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantorel {
@@ -17,6 +18,15 @@ struct TMessageBoxRequest {
     TPromptButtons Buttons = TPromptButtons::Ok;
 };
 
+// An open or save dialog: its filters as (description, patterns separated by ";").
+struct TFileDialogRequest {
+    std::string Caption;
+    std::vector<std::pair<std::string, std::string>> Filters;
+    std::string InitialFolder;
+    std::string FileName;
+    std::string DefaultExtension; // without the dot; added to a name typed without extension
+};
+
 // Every question and message the program puts to the user goes through this service, so that
 // logic can be driven by tests without a screen.
 class TPromptService {
@@ -26,6 +36,9 @@ public:
     virtual TPromptResult MessageBox(const TMessageBoxRequest &request) = 0;
     // A modal input dialog; false when cancelled. value holds the initial text and the answer.
     virtual bool InputQuery(const std::string &caption, const std::string &prompt, std::string &value) = 0;
+    // File dialogs; false when cancelled, else fileName holds the chosen path.
+    virtual bool OpenFileDialog(const TFileDialogRequest &request, std::string &fileName) = 0;
+    virtual bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName) = 0;
 
     // The boxes of the program: "Error" and "Warning" with OK, "Confirm" with Yes and No.
     void ShowError(const std::string &text);
@@ -36,12 +49,13 @@ public:
 
 // A record of one prompt shown through the scripted service.
 struct TRecordedPrompt {
-    enum TKind { Box, Input } Kind = Box;
+    enum TKind { Box, Input, OpenFile, SaveFile } Kind = Box;
     std::string Caption;
     std::string Text; // the message, or the input dialog's prompt
     TPromptIcon Icon = TPromptIcon::Error;
     TPromptButtons Buttons = TPromptButtons::Ok;
-    std::string InitialValue; // input dialogs
+    std::string InitialValue; // input dialogs; the initial file name of file dialogs
+    TFileDialogRequest FileDialog;
 };
 
 // The service for tests: records every prompt and answers from a queue. With the queue empty,
@@ -56,9 +70,14 @@ public:
     void Answer(TPromptResult result) { FAnswers.push_back({result, {}}); }
     void AnswerInput(std::string text) { FAnswers.push_back({TPromptResult::Ok, std::move(text)}); }
     void CancelInput() { FAnswers.push_back({TPromptResult::Cancel, {}}); }
+    // File dialogs take their answers from the same queue.
+    void AnswerFile(std::string path) { AnswerInput(std::move(path)); }
+    void CancelFile() { CancelInput(); }
 
     TPromptResult MessageBox(const TMessageBoxRequest &request) override;
     bool InputQuery(const std::string &caption, const std::string &prompt, std::string &value) override;
+    bool OpenFileDialog(const TFileDialogRequest &request, std::string &fileName) override;
+    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName) override;
 
     const std::vector<TRecordedPrompt> &Prompts() const { return FPrompts; }
     // The texts of the boxes shown, in order.
@@ -67,6 +86,8 @@ public:
     void Clear() { FPrompts.clear(); }
 
 private:
+    bool TakeText(std::string &value);
+
     std::deque<TAnswer> FAnswers;
     std::vector<TRecordedPrompt> FPrompts;
 };

@@ -1,5 +1,6 @@
 #include "QtPromptService.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,6 +24,43 @@ QMessageBox::Icon ToQtIcon(TPromptIcon icon)
         break;
     }
     return QMessageBox::Information;
+}
+
+// Qt reads a filter's patterns from its parentheses, separated by blanks.
+QStringList NameFilters(const TFileDialogRequest &request)
+{
+    QStringList filters;
+    for (const auto &[description, patterns] : request.Filters) {
+        QString text = ToQt(description);
+        const qsizetype open = text.lastIndexOf(u'(');
+        if (open >= 0)
+            text = text.left(open) + text.mid(open).replace(u';', u' ');
+        else
+            text += QStringLiteral(" (") + ToQt(patterns).replace(u';', u' ') + u')';
+        filters << text;
+    }
+    return filters;
+}
+
+bool RunFileDialog(QWidget *owner, const TFileDialogRequest &request, std::string &fileName, bool save)
+{
+    QFileDialog dialog(owner, ToQt(request.Caption), ToQt(request.InitialFolder));
+    dialog.setNameFilters(NameFilters(request));
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite); // the program asks its own question
+        dialog.setDefaultSuffix(ToQt(request.DefaultExtension));
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (!request.FileName.empty())
+        dialog.selectFile(ToQt(request.FileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName = dialog.selectedFiles().constFirst().toStdString();
+    return true;
 }
 
 } // namespace
@@ -72,6 +110,16 @@ bool TQtPromptService::InputQuery(const std::string &caption, const std::string 
         return false;
     value = dialog.textValue().toStdString();
     return true;
+}
+
+bool TQtPromptService::OpenFileDialog(const TFileDialogRequest &request, std::string &fileName)
+{
+    return RunFileDialog(FOwner, request, fileName, false);
+}
+
+bool TQtPromptService::SaveFileDialog(const TFileDialogRequest &request, std::string &fileName)
+{
+    return RunFileDialog(FOwner, request, fileName, true);
 }
 
 } // namespace vantorel

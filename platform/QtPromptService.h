@@ -15,6 +15,8 @@ public:
 
     TPromptResult MessageBox(const TMessageBoxRequest &request) override;
     bool InputQuery(const std::string &caption, const std::string &prompt, std::string &value) override;
+    bool OpenFileDialog(const TFileDialogRequest &request, std::string &fileName) override;
+    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName) override;
 
 private:
     QPointer<QWidget> FOwner;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QWidget>
+
+#include "Bitmap.h"
+
+namespace vantorel {
+
+// An image control that shows a bitmap at its own size and reports the mouse in its pixels.
+class TImageControl : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TImageControl(QWidget *parent = nullptr);
+
+    // The picture; the control takes its size. An empty picture gives a 10 x 10 control.
+    TBitmap &Picture() { return FPicture; }
+    void SetPicture(TBitmap picture);
+    // After drawing on Picture(): shows the change at once.
+    void Changed();
+
+signals:
+    void MouseDown(Qt::MouseButton button, int x, int y);
+    void MouseMove(int x, int y);
+    void MouseUp(Qt::MouseButton button, int x, int y);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    TBitmap FPicture;
+};
+
+} // namespace vantorel

@@ -1,0 +1,313 @@
+// The commands of the main window, their enabled states and the two status bars.
+#include "MainForm.h"
+
+#include <QComboBox>
+#include <QCheckBox>
+#include <QButtonGroup>
+#include <QMenu>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include "AboutBox.h"
+#include "BrowserLauncher.h"
+#include "CommandState.h"
+#include "FileOps.h"
+#include "HelpViewer.h"
+#include "Icons.h"
+#include "ImageCodecs.h"
+#include "ImageControl.h"
+#include "Links.h"
+#include "LogoWriter.h"
+#include "OptionsForm.h"
+#include "StatusPanels.h"
+#include "TextRules.h"
+
+namespace vantorel {
+
+namespace {
+
+const std::vector<std::pair<std::string, std::string>> kPictureFilters = {
+    {"All (*.jpg;*.jpeg;*.bmp;*.gif;*.png)", "*.jpg;*.jpeg;*.bmp;*.gif;*.png"},
+    {"JPEG Image File (*.jpg)", "*.jpg"},
+    {"JPEG Image File (*.jpeg)", "*.jpeg"},
+    {"Bitmaps (*.bmp)", "*.bmp"},
+    {"GIF Image File (*.gif)", "*.gif"},
+    {"PNG Image File (*.png)", "*.png"},
+};
+
+const char *const kSaveFailed =
+    "Error occurred while trying to save image. Check if you have enough space on you disk and write permission.";
+const std::string kFAQAddress = std::string("http://") + kDefaultServiceHost + "/faq.php";
+
+QString Q(const std::string &text) { return QString::fromStdString(text); }
+
+} // namespace
+
+const TLogoDirObject &TMainAppForm::CommandNode() const
+{
+    const TLogoNode *node = FLogoTree.Selected() ? FLogoTree.Selected() : FLogoTree.Root();
+    return *node->Data();
+}
+
+void TMainAppForm::UpdateControls()
+{
+    const TCommandState s = ComputeCommandState(CommandNode(), Uploading(), Sending(), false);
+    SaveMenuItem->setEnabled(s.Save);
+    SaveToolButton->setEnabled(s.Save);
+    ImportFromTWAINMenuItem->setEnabled(s.ImportFromTWAIN);
+    ImportFromTWAINToolButton->setEnabled(s.ImportFromTWAIN);
+    GrabFromScreenMenuItem->setEnabled(s.GrabFromScreen);
+    GrabFromScreenToolButton->setEnabled(s.GrabFromScreen);
+    UploadMenuItem->setEnabled(s.Upload);
+    UploadToolButton->setEnabled(s.Upload);
+    UploadButton->setEnabled(s.Upload);
+    RenameMenuItem->setEnabled(s.Rename);
+    RenameToolButton->setEnabled(s.Rename);
+    DeleteMenuItem->setEnabled(s.Delete);
+    DeleteToolButton->setEnabled(s.Delete);
+    for (QAction *a : {MMConverttoformat, TVConvertToFormat, SIConvertToFormat})
+        a->setEnabled(s.Convert);
+    ConvertToolButton->setEnabled(s.Convert);
+    for (QAction *a : {MMMirrorImage, TVMirrorImage, SIMirrorImage})
+        a->setEnabled(s.Mirror);
+    MirrorToolButton->setEnabled(s.Mirror);
+    for (QAction *a : {MMRotateImage, TVRotateImage, SIRotateImage})
+        a->setEnabled(s.Rotate);
+    RotateToolButton->setEnabled(s.Rotate);
+    Fitimageintopane->setEnabled(s.FitToPane);
+    FitToPaneToolButton->setEnabled(s.FitToPane);
+    SendToFriendMenuItem->setEnabled(s.SendToFriend);
+    SendToFriendToolButton->setEnabled(s.SendToFriend);
+    for (QWidget *w : std::initializer_list<QWidget *>{PhoneMake, PhoneModel, LogoWidthUpDown, LogoHeightUpDown,
+                                                       KeepProportions})
+        w->setEnabled(s.Settings);
+    for (QAbstractButton *b : FitInto->buttons())
+        b->setEnabled(s.Settings);
+
+    if (s.Upload)
+        UploadButton->setIcon(Uploading() ? StopUploadGlyph() : UploadGlyph());
+    else
+        UploadButton->setIcon(QIcon());
+
+    if (s.Convert) {
+        const bool shown[4] = {s.ShowBMP, s.ShowJPG, s.ShowGIF, s.ShowPNG};
+        for (auto &menu : ConvertItems)
+            for (int f = 0; f < 4; ++f)
+                menu[f]->setVisible(shown[f]);
+    }
+}
+
+void TMainAppForm::LogoTreePopupMenuPopup()
+{
+    const TCommandState s = ComputeCommandState(CommandNode(), Uploading(), Sending(), false);
+    SavePopupMenuItem->setEnabled(s.Save);
+    UploadPopupMenuItem->setEnabled(s.Upload);
+    RenamePopupMenuItem->setEnabled(s.Rename);
+    DeletePopupMenuItem->setEnabled(s.Delete);
+    UploadPopupMenuItem->setText(Q(s.UploadPopupCaption));
+}
+
+void TMainAppForm::SourceImagePopupMenuPopup()
+{
+    const TCommandState s = ComputeCommandState(CommandNode(), Uploading(), Sending(), false);
+    UploadSrcImgMenuItem->setEnabled(s.Upload);
+    FitToPaneSrcImgMenuItem->setEnabled(s.FitToPane);
+    FitToPaneSrcImgMenuItem->setChecked(Fitimageintopane->isChecked());
+    UploadSrcImgMenuItem->setText(Q(s.UploadPopupCaption));
+}
+
+void TMainAppForm::TargetImagePopupMenuPopup()
+{
+    const TCommandState s = ComputeCommandState(CommandNode(), Uploading(), Sending(), false);
+    UploadTrgImgMenuItem->setEnabled(s.Upload);
+    UploadTrgImgMenuItem->setText(Q(s.UploadPopupCaption));
+}
+
+void TMainAppForm::UpdateImageStatusBar()
+{
+    const TLogoNode *node = FLogoTree.Selected() ? FLogoTree.Selected() : FLogoTree.Root();
+    if (!node || node->Kind() != nkLogo || !FSourceImage) {
+        ImageStatusBar->SetText(0, QStringLiteral("Source Image: "));
+        ImageStatusBar->SetText(1, QStringLiteral("Source Selection: "));
+        ImageStatusBar->SetText(2, QStringLiteral("Logo Screen: "));
+        ImageStatusBar->SetText(3, QStringLiteral("Logo Image: "));
+        return;
+    }
+    const TSourceImage &d = *FSourceImage;
+    const TLogoDirObject &logo = *node->Data();
+    const TPoint offset = d.Offset();
+    ImageStatusBar->SetText(0, QStringLiteral("Source Image: %1x%2").arg(d.SourceWidth).arg(d.SourceHeight));
+    ImageStatusBar->SetText(1, QStringLiteral("Source Selection: (%1,%2):(%3x%4)")
+                                   .arg(logo.FrameLeft - offset.X)
+                                   .arg(logo.FrameTop - offset.Y)
+                                   .arg(logo.FrameWidth)
+                                   .arg(logo.FrameHeight));
+    ImageStatusBar->SetText(2, QStringLiteral("Logo Screen: %1x%2").arg(logo.LogoWidth).arg(logo.LogoHeight));
+    if (d.FrameHitsSource())
+        ImageStatusBar->SetText(3, QStringLiteral("Logo Image: %1x%2").arg(d.Logo.Width()).arg(d.Logo.Height()));
+    else
+        ImageStatusBar->SetText(3, QStringLiteral("Logo Image: 0x0"));
+}
+
+void TMainAppForm::StatusBarResize() { StatusBar->SetPanelWidth(0, StatusBar->width() / 2); }
+
+void TMainAppForm::StatusBarDrawPanel(QPainter &painter, const QRect &p)
+{
+    painter.fillRect(p, palette().color(QPalette::Button));
+    if (FUploadAnimPhase < 0)
+        return;
+    const int phase = FUploadAnimPhase;
+    painter.drawPixmap(p.left() + phase - 20, p.top(), FUploadBoxBitmap);
+    for (int i = 0; i <= (p.width() - phase) / 20 + 1; ++i)
+        painter.drawPixmap(p.left() + phase + 20 * i, p.top(), FUploadBoxBitmap);
+
+    QFont font(QStringLiteral("Courier"));
+    font.setPointSize(10);
+    font.setBold(true);
+    painter.setFont(font);
+    const QString text = QStringLiteral("U P L O A D I N G . . .");
+    const QFontMetrics metrics(font);
+    const int w = metrics.horizontalAdvance(text);
+    const int h = metrics.height();
+    const int x0 = p.left() + (p.width() - w) / 2;
+    const int y0 = p.top() + (p.height() - h) / 2 - 1 + metrics.ascent();
+    painter.setPen(QColor(255, 255, 255));
+    const int around[8][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}, {-1, 0}, {1, 0}, {0, 1}, {0, -1}};
+    for (const auto &d : around)
+        painter.drawText(x0 + d[0], y0 + d[1], text);
+    painter.setPen(QColor(255, 0, 0));
+    painter.drawText(x0, y0, text);
+}
+
+void TMainAppForm::UploadProgressTimerTimer()
+{
+    StatusBar->repaint();
+    FUploadAnimPhase = FUploadAnimPhase + 1 >= 20 ? 0 : FUploadAnimPhase + 1;
+}
+
+void TMainAppForm::Open1Click()
+{
+    TFileDialogRequest request;
+    request.Filters = kPictureFilters;
+    std::string fileName;
+    if (!FPrompts->OpenFileDialog(request, fileName))
+        return;
+    if (TSourceImage::CheckImageFile(fileName, *FPrompts))
+        FTreeEditor.AddImageToDirectory(fileName, *FLogoTemplate);
+}
+
+void TMainAppForm::SaveLogoToFile()
+{
+    TLogoNode *node = FLogoTree.Selected();
+    if (!node || node->Kind() != nkLogo || !FSourceImage)
+        return;
+    if (!FSourceImage->FrameHitsSource()) {
+        FPrompts->ShowWarning(kNoPictureInFrame);
+        return;
+    }
+    TFileDialogRequest request;
+    request.Filters = kPictureFilters;
+    request.FileName = node->Text();
+    request.InitialFolder = FLastSaveFolder;
+    request.DefaultExtension = "jpg";
+    std::string path;
+    if (!FPrompts->SaveFileDialog(request, path))
+        return;
+    try {
+        if (FileExists(path) &&
+            !FPrompts->Confirm("The file " + path + " already exists. Do You want to overwrite it?"))
+            return;
+        WriteLogoFile(FSourceImage->Logo, node->Text(), path, FOptionsForm->JPEGQualityTrackBar->value(),
+                      FOptionsForm->GIFBitDepthTrackBar->value());
+        FLastSaveFolder = path.substr(0, path.find_last_of('/') + 1);
+    } catch (const std::exception &) {
+        FPrompts->ShowError(kSaveFailed);
+    }
+}
+
+void TMainAppForm::Newfolder1Click() { FTreeEditor.Newfolder(); }
+
+void TMainAppForm::RenameMenuItemClick() { FTreeEditor.RenameSelected(); }
+
+void TMainAppForm::DeleteMenuItemClick() { FTreeEditor.DeleteSelected(); }
+
+TImageCommandOptions TMainAppForm::CommandOptions(int retainSource, bool askTargetName) const
+{
+    return {retainSource, askTargetName};
+}
+
+template <typename Command> void TMainAppForm::RunImageCommand(Command command)
+{
+    // The commands write from the whole picture of the shown logo.
+    if (FSourceImage && FOptionsForm) {
+        try {
+            command(FSourceImage->Source);
+        } catch (const std::exception &e) {
+            FPrompts->ShowError(e.what());
+        }
+    }
+    UpdateControls();
+}
+
+void TMainAppForm::ConvertNode(TImageFileFormat format)
+{
+    RunImageCommand([this, format](const TBitmap &source) {
+        FImageCommands.ConvertNode(format, source,
+                                   CommandOptions(FOptionsForm->ConvertRetainSourceComboBox->currentIndex(),
+                                                  FOptionsForm->ConvertAskTargetNameCheckBox->isChecked()));
+    });
+}
+
+void TMainAppForm::MirrorNode(int direction)
+{
+    RunImageCommand([this, direction](const TBitmap &source) {
+        FImageCommands.MirrorNode(direction, source,
+                                  CommandOptions(FOptionsForm->MirrorRetainSourceComboBox->currentIndex(),
+                                                 FOptionsForm->MirrorAskTargetNameCheckBox->isChecked()));
+    });
+}
+
+void TMainAppForm::RotateNode(int angle)
+{
+    RunImageCommand([this, angle](const TBitmap &source) {
+        FImageCommands.RotateNode(angle, source,
+                                  CommandOptions(FOptionsForm->RotateRetainSourceComboBox->currentIndex(),
+                                                 FOptionsForm->RotateAskTargetNameCheckBox->isChecked()));
+    });
+}
+
+void TMainAppForm::ContentsToolButtonClick()
+{
+    if (!FHelpViewer)
+        FHelpViewer = new THelpViewer(FProgramFolder + kHelpFileName, this);
+    FHelpViewer->ShowContents();
+}
+
+void TMainAppForm::LaunchBrowser(const std::string &address)
+{
+    std::string failure;
+    if (!vantorel::LaunchBrowser(address, failure))
+        FPrompts->ShowError(failure);
+}
+
+void TMainAppForm::FAQMenuItemClick() { LaunchBrowser(kFAQAddress); }
+
+void TMainAppForm::OpenLink(int index)
+{
+    // The address travels in the item's hint.
+    const QList<QAction *> items = LinksMenu->actions();
+    if (index >= 0 && index < items.size())
+        LaunchBrowser(items[index]->toolTip().toStdString());
+}
+
+void TMainAppForm::AboutToolButtonClick()
+{
+    if (FAboutBox)
+        FAboutBox->exec();
+}
+
+} // namespace vantorel

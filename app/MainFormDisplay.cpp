@@ -1,0 +1,250 @@
+// The display of the selected logo and the settings controls kept in step with its record.
+#include "MainForm.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QTreeView>
+
+#include "ColorButton.h"
+#include "ImageControl.h"
+#include "LogoTreeModel.h"
+#include "OptionsForm.h"
+#include "UploadAddresses.h"
+
+namespace vantorel {
+
+namespace {
+
+// Clears a flag on every way out of the routine that set it.
+class TGuard {
+public:
+    explicit TGuard(bool &flag) : FFlag(flag) { FFlag = true; }
+    ~TGuard() { FFlag = false; }
+    TGuard(const TGuard &) = delete;
+    TGuard &operator=(const TGuard &) = delete;
+
+private:
+    bool &FFlag;
+};
+
+} // namespace
+
+TLogoNode *TMainAppForm::SelectedNode() const { return FLogoTree.Selected(); }
+
+TRenderOptions TMainAppForm::RenderOptions() const
+{
+    TRenderOptions options;
+    if (FOptionsForm) {
+        options.FillEmptyArea = FOptionsForm->FillInEmptyAreaCheckBox->isChecked();
+        options.EmptyAreaColor = FOptionsForm->FEmptyAreaColorButton->ButtonColor();
+    }
+    return options;
+}
+
+void TMainAppForm::PlaceImage(QScrollArea *box, TImageControl *image)
+{
+    // A picture smaller than the pane is centred; a larger one starts at the top left corner.
+    const QSize client = box->viewport()->size();
+    const int left = client.width() > image->width() ? (client.width() - image->width()) / 2 : 0;
+    const int top = client.height() > image->height() ? (client.height() - image->height()) / 2 : 0;
+    box->widget()->resize(std::max(client.width(), image->width()), std::max(client.height(), image->height()));
+    image->move(left, top);
+    box->horizontalScrollBar()->setValue(0);
+    box->verticalScrollBar()->setValue(0);
+}
+
+void TMainAppForm::RenderToTarget()
+{
+    if (!FSourceImage)
+        return;
+    FSourceImage->RenderLogo(TargetImage->Picture(), 0, 0, RenderOptions());
+    TargetImage->Changed();
+}
+
+void TMainAppForm::ShowSelectedLogo()
+{
+    if (FShowingLogo)
+        return;
+    TGuard guard(FShowingLogo);
+
+    TLogoNode *node = SelectedNode();
+    FSourceImage.reset();
+    FCurrentLogo = nullptr;
+    if (node) {
+        FCurrentLogo = node->Data();
+        if (FCurrentLogo->Kind != nkLogo) {
+            SourceImage->SetPicture({});
+            TargetImage->SetPicture({});
+            SourceImage->move(0, 0);
+            TargetImage->move(0, 0);
+        } else {
+            try {
+                const std::string fileName = FLogoTree.GetLogoFileName(node);
+                const QSize pane = SourceImageScrollBox->viewport()->size();
+                FSourceImage = std::make_unique<TSourceImage>(TPoint{pane.width(), pane.height()}, fileName,
+                                                              FCurrentLogo, Fitimageintopane->isChecked());
+                FSourceImage->BuildView();
+                if (FCurrentLogo->FrameLeft == -1)
+                    InitSelectionFrame(*FCurrentLogo, FSourceImage->Metrics());
+                SourceImage->SetPicture(TBitmap(FSourceImage->ViewWidth, FSourceImage->ViewHeight));
+                PlaceImage(SourceImageScrollBox, SourceImage);
+                FSourceImage->DrawView(SourceImage->Picture(), 0, 0);
+                SourceImage->Changed();
+                TargetImage->SetPicture(TBitmap(FCurrentLogo->LogoWidth, FCurrentLogo->LogoHeight));
+                PlaceImage(TargetBkgndScrollBox, TargetImage);
+                RenderToTarget();
+            } catch (const std::exception &e) {
+                FSourceImage.reset();
+                SourceImage->SetPicture({});
+                TargetImage->SetPicture({});
+                FPrompts->ShowError(e.what());
+            }
+        }
+    }
+    UpdateImageStatusBar();
+}
+
+void TMainAppForm::LogoTreeViewChange()
+{
+    TLogoNode *node = TLogoTreeModel::NodeOf(LogoTreeView->currentIndex());
+    FLogoTree.Select(node);
+    ShowSelectedLogo();
+    {
+        TGuard guard(FApplyingSettings);
+        LogoToControls();
+    }
+    UpdateControls();
+}
+
+void TMainAppForm::ControlsToLogo()
+{
+    if (!FCurrentLogo || FFillingControls)
+        return;
+    TLogoDirObject &logo = *FCurrentLogo;
+    logo.PhoneMakeId = PhoneMake->currentIndex();
+    logo.PhoneModelId = PhoneModel->currentIndex();
+    logo.LogoWidth = LogoWidthUpDown->value();
+    logo.LogoHeight = LogoHeightUpDown->value();
+    if (const int fit = FitInto->checkedId(); fit >= 0 && fit <= 3)
+        logo.FitKind = static_cast<TFitKind>(fit);
+    logo.KeepProportions = KeepProportions->isChecked();
+    if (logo.Kind == nkLogo) {
+        FLogoTemplate->PhoneMakeId = logo.PhoneMakeId;
+        FLogoTemplate->PhoneModelId = logo.PhoneModelId;
+        FLogoTemplate->LogoWidth = logo.LogoWidth;
+        FLogoTemplate->LogoHeight = logo.LogoHeight;
+        FLogoTemplate->FitKind = logo.FitKind;
+        FLogoTemplate->KeepProportions = logo.KeepProportions;
+    }
+}
+
+void TMainAppForm::LogoToControls()
+{
+    ImageWapURL->clear();
+    ImageWapShortURL->clear();
+    ImageID->clear();
+    if (!FCurrentLogo || FFillingControls)
+        return;
+    TGuard guard(FFillingControls);
+    TLogoDirObject &logo = *FCurrentLogo;
+
+    PhoneMake->setCurrentIndex(logo.PhoneMakeId);
+    PhoneModel->clear();
+    if (logo.PhoneMakeId >= 0 && logo.PhoneMakeId < static_cast<int>(FPhoneMakes.size()))
+        for (const TPhoneModel &model : FPhoneMakes[static_cast<std::size_t>(logo.PhoneMakeId)].Models)
+            PhoneModel->addItem(QString::fromStdString(model.Name));
+    PhoneModel->setCurrentIndex(logo.PhoneModelId);
+    LogoWidthUpDown->setValue(logo.LogoWidth);
+    LogoHeightUpDown->setValue(logo.LogoHeight);
+    if (QAbstractButton *fit = FitInto->button(logo.FitKind))
+        fit->setChecked(true);
+    KeepProportions->setChecked(logo.KeepProportions);
+
+    std::string login, password;
+    if (FOptionsForm) {
+        login = FOptionsForm->Login->text().toStdString();
+        password = FOptionsForm->Password->text().toStdString();
+    }
+    const TUploadAddresses addresses = DeriveUploadAddresses(logo.UploadURL, login, password);
+    ImageWapURL->setPlainText(QString::fromStdString(addresses.FullURL));
+    ImageWapShortURL->setText(QString::fromStdString(addresses.ShortURL));
+    ImageID->setText(QString::fromStdString(addresses.ImageID));
+
+    const QString upload = logo.UploadURL.empty() ? QStringLiteral("Upload") : QStringLiteral("Upload again");
+    UploadMenuItem->setText(upload);
+    UploadToolButton->setToolTip(upload);
+    UploadButton->setText(upload);
+
+    if (logo.Kind == nkLogo) {
+        FLogoTemplate->PhoneMakeId = logo.PhoneMakeId;
+        FLogoTemplate->PhoneModelId = logo.PhoneModelId;
+        FLogoTemplate->LogoWidth = logo.LogoWidth;
+        FLogoTemplate->LogoHeight = logo.LogoHeight;
+        FLogoTemplate->FitKind = logo.FitKind;
+        FLogoTemplate->KeepProportions = logo.KeepProportions;
+    }
+}
+
+void TMainAppForm::ApplyLogoSettings()
+{
+    if (FApplyingSettings)
+        return;
+    TGuard guard(FApplyingSettings);
+    ControlsToLogo();
+    if (FCurrentLogo && FSourceImage) {
+        FCurrentLogo->FrameLeft = FCurrentLogo->FrameTop = -1;
+        FCurrentLogo->FrameWidth = FCurrentLogo->FrameHeight = -1;
+        ShowSelectedLogo();
+    }
+}
+
+void TMainAppForm::FitimageintopaneClick()
+{
+    Fitimageintopane->setChecked(!Fitimageintopane->isChecked());
+    FitToPaneToolButton->setChecked(Fitimageintopane->isChecked());
+    ShowSelectedLogo();
+}
+
+void TMainAppForm::Options1Click()
+{
+    if (FOptionsForm && FOptionsForm->exec() == QDialog::Accepted)
+        ShowSelectedLogo();
+}
+
+void TMainAppForm::PhoneMakeChange()
+{
+    const int make = PhoneMake->currentIndex();
+    if (make < 0 || make >= static_cast<int>(FPhoneMakes.size()))
+        return;
+    PhoneModel->clear();
+    for (const TPhoneModel &model : FPhoneMakes[static_cast<std::size_t>(make)].Models)
+        PhoneModel->addItem(QString::fromStdString(model.Name));
+    PhoneModel->setCurrentIndex(-1);
+}
+
+void TMainAppForm::PhoneModelChange()
+{
+    const int make = PhoneMake->currentIndex();
+    const int model = PhoneModel->currentIndex();
+    if (make < 0 || model < 0 || make >= static_cast<int>(FPhoneMakes.size()))
+        return;
+    const auto &models = FPhoneMakes[static_cast<std::size_t>(make)].Models;
+    if (model >= static_cast<int>(models.size()))
+        return;
+    {
+        TGuard guard(FApplyingSettings);
+        LogoWidthUpDown->setValue(models[static_cast<std::size_t>(model)].Attributes.ScreenWidth);
+        LogoHeightUpDown->setValue(models[static_cast<std::size_t>(model)].Attributes.ScreenHeight);
+    }
+    ApplyLogoSettings();
+}
+
+} // namespace vantorel

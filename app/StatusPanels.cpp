@@ -1,0 +1,79 @@
+#include "StatusPanels.h"
+
+#include <QPainter>
+#include <QStyle>
+
+namespace vantorel {
+
+TStatusPanels::TStatusPanels(int panelCount, int height, bool lastTakesRest, QWidget *parent)
+    : QWidget(parent), FPanels(static_cast<std::size_t>(std::max(panelCount, 1))), FLastTakesRest(lastTakesRest)
+{
+    setFixedHeight(height);
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+}
+
+void TStatusPanels::SetText(int index, const QString &text)
+{
+    TPanel &panel = FPanels[static_cast<std::size_t>(index)];
+    panel.Text = text;
+    const int needed = FGrowToText ? fontMetrics().horizontalAdvance(text) + 10 : 0;
+    panel.DrawnWidth = std::max(panel.Width, needed);
+    update();
+}
+
+void TStatusPanels::SetPanelWidth(int index, int width)
+{
+    TPanel &panel = FPanels[static_cast<std::size_t>(index)];
+    panel.Width = panel.DrawnWidth = std::max(width, 0);
+    SetText(index, panel.Text);
+}
+
+void TStatusPanels::SetOwnerDraw(int index, bool ownerDraw)
+{
+    FPanels[static_cast<std::size_t>(index)].OwnerDraw = ownerDraw;
+    update();
+}
+
+QRect TStatusPanels::PanelRect(int index) const
+{
+    int left = 0;
+    for (int i = 0; i < index; ++i)
+        left += FPanels[static_cast<std::size_t>(i)].DrawnWidth;
+    const bool last = FLastTakesRest && index == Count() - 1;
+    const int width = last ? QWidget::width() - left : FPanels[static_cast<std::size_t>(index)].DrawnWidth;
+    return QRect(left, 0, std::max(width, 0), height());
+}
+
+void TStatusPanels::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    for (int i = 0; i < Count(); ++i) {
+        const QRect r = PanelRect(i);
+        if (r.width() <= 0)
+            continue;
+        if (FPanels[static_cast<std::size_t>(i)].OwnerDraw && OnDrawPanel) {
+            painter.save();
+            painter.setClipRect(r);
+            OnDrawPanel(painter, i, r);
+            painter.restore();
+            continue;
+        }
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(r.adjusted(0, 0, -1, -1));
+        painter.setPen(palette().color(QPalette::ButtonText));
+        painter.drawText(r.adjusted(4, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+                         FPanels[static_cast<std::size_t>(i)].Text);
+    }
+}
+
+void TStatusPanels::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    emit Resized();
+}
+
+} // namespace vantorel

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+namespace vantorel {
+
+// The guest WAP host of the service: addresses on it are shown as they are.
+inline constexpr const char *kGuestWapHost = "wap.vantorel.com";
+
+// What the three address boxes show for a logo's upload address.
+struct TUploadAddresses {
+    std::string ShortURL;
+    std::string FullURL;
+    std::string ImageID;
+    bool operator==(const TUploadAddresses &) const = default;
+};
+
+// An address on the guest WAP host is shown in full with its short form before the "?"; any
+// other address gets the web account's login and password appended to the full form. The image
+// number is what follows the three characters after the "?".
+TUploadAddresses DeriveUploadAddresses(const std::string &uploadURL, const std::string &login,
+                                       const std::string &password);
+
+} // namespace vantorel

@@ -1,0 +1,39 @@
+#include "BrowserLauncher.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char **environ;
+
+namespace vantorel {
+
+std::string BrowserCommand()
+{
+    const char *browser = std::getenv("BROWSER");
+    return browser && *browser ? browser : "xdg-open";
+}
+
+bool LaunchBrowser(const std::string &address, std::string &failure)
+{
+    const std::string command = BrowserCommand();
+    std::string program = command;
+    std::string arg = address;
+    char *argv[] = {program.data(), arg.data(), nullptr};
+    pid_t pid = 0;
+    const int error = ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
+    if (error != 0) {
+        failure = std::string(std::strerror(error)) + " " + command;
+        return false;
+    }
+    // Reap the browser when it ends so it leaves no zombie behind.
+    std::thread([pid] {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    }).detach();
+    return true;
+}
+
+} // namespace vantorel

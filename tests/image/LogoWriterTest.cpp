@@ -1,0 +1,123 @@
+#include "LogoWriter.h"
+
+#include <ostream>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "ImageCodecs.h"
+#include "TestSupport.h"
+
+namespace vantorel {
+namespace {
+
+using test::Exists;
+using test::ReadFile;
+using test::TTempDir;
+using test::WriteFile;
+
+// The kind of picture file by its leading bytes.
+std::string FileKind(const std::string &path)
+{
+    const std::string head = ReadFile(path).substr(0, 3);
+    if (head.empty())
+        return "none";
+    if (head.rfind("BM", 0) == 0)
+        return "BMP";
+    return head == "GIF" ? "GIF" : head == "\x89PN" ? "PNG" : head == "\xFF\xD8\xFF" ? "JPEG" : "other";
+}
+
+// A logo with plenty of colours, so that colour reduction and quality show.
+TBitmap ColourfulLogo()
+{
+    TBitmap b(64, 48);
+    for (int y = 0; y < b.Height(); ++y)
+        for (int x = 0; x < b.Width(); ++x)
+            b.SetPixel(x, y, RGBColor(static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 5),
+                                      static_cast<std::uint8_t>((x * y) & 0xFF)));
+    return b;
+}
+
+struct TWriterRow {
+    const char *LogoName;
+    const char *Target;
+    bool Written;
+    const char *Kind;
+};
+
+void PrintTo(const TWriterRow &row, std::ostream *os) { *os << row.LogoName << " to " << row.Target; }
+
+class WriteLogoFileByName : public ::testing::TestWithParam<TWriterRow> {};
+
+TEST_P(WriteLogoFileByName, TheLogoNameNotTheTargetChoosesTheWriter)
+{
+    const TWriterRow &row = GetParam();
+    TTempDir dir;
+    const std::string target = dir / row.Target;
+    EXPECT_EQ(WriteLogoFile(ColourfulLogo(), row.LogoName, target, 90, 8), row.Written);
+    EXPECT_EQ(FileKind(target), row.Kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WriteLogoFileByName,
+    ::testing::Values(TWriterRow{"sunset.bmp", "out.bmp", true, "BMP"}, TWriterRow{"sunset.JpEg", "out", true, "JPEG"},
+                      TWriterRow{"sunset.jpg", "out.png", true, "JPEG"}, TWriterRow{"a.b.GIF", "out.bmp", true, "GIF"},
+                      TWriterRow{"sunset.Png", "out.jpg", true, "PNG"}, TWriterRow{"sunset.tif", "out.tif", false, "none"},
+                      TWriterRow{"sunset", "out.jpg", false, "none"}, TWriterRow{"png", "out.png", false, "none"}));
+
+TEST(WriteLogoFile, PassesTheJPEGQualityAndTheGIFBitsOn)
+{
+    TTempDir dir;
+    const TBitmap logo = ColourfulLogo();
+    WriteLogoFile(logo, "a.jpg", dir / "q10.jpg", 10, 8);
+    WriteLogoFile(logo, "a.jpg", dir / "q100.jpg", 100, 8);
+    EXPECT_LT(ReadFile(dir / "q10.jpg").size(), ReadFile(dir / "q100.jpg").size());
+
+    WriteLogoFile(logo, "a.gif", dir / "3bits.gif", 90, 3);
+    const TBitmap back = ReadPicture(dir / "3bits.gif");
+    std::set<TColor> colours;
+    for (int y = 0; y < back.Height(); ++y)
+        for (int x = 0; x < back.Width(); ++x)
+            colours.insert(back.Pixel(x, y));
+    EXPECT_LE(colours.size(), 8u);
+}
+
+TEST(WriteLogoFile, AFailedWriteRaises)
+{
+    TTempDir dir;
+    EXPECT_THROW(WriteLogoFile(ColourfulLogo(), "a.png", dir / "missing/out.png", 90, 8), EImageError);
+}
+
+TEST(RenderLogoToTempFile, WritesIntoTempAndASecondRenderReplacesTheFirst)
+{
+    TTempDir dir;
+    const std::string path = RenderLogoToTempFile(dir.Path(), "logo.png", TBitmap(4, 3, clRed), 90, 8);
+    EXPECT_EQ(path, dir / "Temp/logo.png");
+    EXPECT_EQ(ReadPicture(path), TBitmap(4, 3, clRed));
+
+    EXPECT_EQ(RenderLogoToTempFile(dir.Path(), "logo.png", TBitmap(2, 5, clBlue), 90, 8), path);
+    EXPECT_EQ(ReadPicture(path), TBitmap(2, 5, clBlue));
+}
+
+TEST(RenderLogoToTempFile, NothingWrittenGivesTheEmptyPath)
+{
+    TTempDir dir;
+    const TBitmap logo(4, 4, clRed);
+    // No writer for the extension: the folder may be made, but no file.
+    EXPECT_EQ(RenderLogoToTempFile(dir.Path(), "logo.tif", logo, 90, 8), "");
+    EXPECT_FALSE(Exists(dir / "Temp/logo.tif"));
+    // Nothing rendered yet.
+    EXPECT_EQ(RenderLogoToTempFile(dir.Path(), "logo.png", TBitmap(), 90, 8), "");
+    EXPECT_FALSE(Exists(dir / "Temp/logo.png"));
+    // The write fails: the error is swallowed.
+    WriteFile(dir / "Temp/busy.png/inside", "");
+    EXPECT_EQ(RenderLogoToTempFile(dir.Path(), "busy.png", logo, 90, 8), "");
+
+    TTempDir blocked;
+    WriteFile(blocked / "Temp", "a file where the folder should be");
+    EXPECT_EQ(RenderLogoToTempFile(blocked.Path(), "logo.bmp", logo, 90, 8), "");
+}
+
+} // namespace
+} // namespace vantorel
