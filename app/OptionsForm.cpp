@@ -65,15 +65,18 @@ TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptSe
     : QDialog(parent), FProgramFolder(std::move(programFolder)), FXml(xml), FPrompts(prompts)
 {
     setWindowTitle(QStringLiteral("Vantorel Options"));
-    setFixedSize(329, 361);
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     OptionsTreeView = new QTreeWidget;
     OptionsTreeView->setHeaderHidden(true);
-    OptionsTreeView->setFixedWidth(104);
     OptionsTreeView->setRootIsDecorated(false);
     QFont bold = OptionsTreeView->font();
     bold.setBold(true);
     OptionsTreeView->setFont(bold);
+    OptionsTreeView->setFixedWidth(
+        std::max(104, QFontMetrics(bold).horizontalAdvance(QStringLiteral("Confirmations")) + 2 * OptionsTreeView->indentation()));
     auto *rootItem = new QTreeWidgetItem(OptionsTreeView, {QStringLiteral("Options")});
     rootItem->setFlags(Qt::ItemIsEnabled); // the root shows no page
     for (const char *page : {"Connectivity", "Imaging", "Confirmations", "General"})
@@ -102,6 +105,9 @@ TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptSe
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addWidget(buttons);
+    // Not resizable: the size of the original dialog, or what the desktop's font needs.
+    setMinimumSize(329, 361);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(JPEGQualityTrackBar, &QSlider::valueChanged, this, &TOptionsForm::JPEGQualityTrackBarChange);
     connect(GIFBitDepthTrackBar, &QSlider::valueChanged, this, &TOptionsForm::GIFBitDepthTrackBarChange);

@@ -25,8 +25,9 @@ TBitmap PhotoLikeLogo(int width, int height)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const double u = double(x) / width, v = double(y) / height;
-            b.SetPixel(x, y, RGBColor(channel(255 * u), channel(127.5 + 127.5 * std::sin(6.0 * v + 3.0 * u)),
-                                      channel(255 * (1 - u) * v)));
+            b.SetPixel(x, y,
+                       RGBColor(channel(255 * u), channel(127.5 + 127.5 * std::sin(6.0 * v + 3.0 * u)),
+                                channel(255 * (1 - u) * v)));
         }
     return b;
 }

@@ -262,11 +262,10 @@ TFrameBox DragFrameRightEdge(std::int32_t x, const TDragStart &start, TRect boun
                     BottomSide(start.Frame, bounds), false, false, start, m, keep);
 }
 
-TFrameBox DragFrameBottomEdge(std::int32_t y, const TDragStart &start, TRect bounds, const TFrameMetrics &m,
-                              bool keep)
+TFrameBox DragFrameBottomEdge(std::int32_t y, const TDragStart &start, TRect bounds, const TFrameMetrics &m, bool keep)
 {
-    return DragEdge(VerticalOffset(y, start, m), false, BottomSide(start.Frame, bounds),
-                    RightSide(start.Frame, bounds), false, false, start, m, keep);
+    return DragEdge(VerticalOffset(y, start, m), false, BottomSide(start.Frame, bounds), RightSide(start.Frame, bounds),
+                    false, false, start, m, keep);
 }
 
 TFrameBox DragFrame(TFrameHit mode, std::int32_t x, std::int32_t y, const TDragStart &start, TRect bounds,

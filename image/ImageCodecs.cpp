@@ -76,7 +76,10 @@ void CheckWritable(const TBitmap &bitmap, const std::string &fileName)
 }
 
 // Transparent pixels show the white of a new bitmap.
-std::uint8_t OverWhite(unsigned colour, unsigned alpha) { return static_cast<std::uint8_t>((alpha * colour + (255 - alpha) * 255 + 127) / 255); }
+std::uint8_t OverWhite(unsigned colour, unsigned alpha)
+{
+    return static_cast<std::uint8_t>((alpha * colour + (255 - alpha) * 255 + 127) / 255);
+}
 
 struct TFileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
@@ -629,14 +632,18 @@ struct TGifWriterCloser {
 
 int GifWrite(GifFileType *gif, const GifByteType *data, int length)
 {
-    return static_cast<int>(std::fwrite(data, 1, static_cast<std::size_t>(length), static_cast<std::FILE *>(gif->UserData)));
+    return static_cast<int>(
+        std::fwrite(data, 1, static_cast<std::size_t>(length), static_cast<std::FILE *>(gif->UserData)));
 }
 
 struct TColorMapFree {
     void operator()(ColorMapObject *map) const { GifFreeMapObject(map); }
 };
 
-std::uint32_t PackedColour(const std::uint8_t *rgb) { return std::uint32_t(rgb[0]) << 16 | std::uint32_t(rgb[1]) << 8 | rgb[2]; }
+std::uint32_t PackedColour(const std::uint8_t *rgb)
+{
+    return std::uint32_t(rgb[0]) << 16 | std::uint32_t(rgb[1]) << 8 | rgb[2];
+}
 
 // The picture's own colours when there are no more than maxColours of them: a logo of few
 // colours then goes through a GIF unchanged.
@@ -670,8 +677,9 @@ bool CollectFewColours(const TBitmap &bitmap, int maxColours, std::vector<GifCol
 }
 
 // An optimised palette from libimagequant. The palette is built from an even sample of about
-// 16,000 pixels: building it from every pixel costs ten times as much for no visible gain.
-void OptimisedPalette(const TBitmap &bitmap, int maxColours, const std::string &fileName, std::vector<GifColorType> &palette)
+// 16,000 pixels: building it from every pixel costs several times as much for no visible gain.
+void OptimisedPalette(const TBitmap &bitmap, int maxColours, const std::string &fileName,
+                      std::vector<GifColorType> &palette)
 {
     const double pixels = double(bitmap.Width()) * double(bitmap.Height());
     const std::int32_t step = std::max(1, static_cast<std::int32_t>(std::ceil(std::sqrt(pixels / 16384.0))));
@@ -691,7 +699,8 @@ void OptimisedPalette(const TBitmap &bitmap, int maxColours, const std::string &
     // The fastest speed would round the sampled colours to 7 bits; 7 is the fastest that keeps them.
     if (!attr || liq_set_max_colors(attr.get(), maxColours) != LIQ_OK || liq_set_speed(attr.get(), 7) != LIQ_OK)
         Fail(fileName, "cannot set up the colour reduction");
-    const std::unique_ptr<liq_image, TLiqDeleter> image(liq_image_create_rgba(attr.get(), rgba.data(), width, height, 0));
+    const std::unique_ptr<liq_image, TLiqDeleter> image(
+        liq_image_create_rgba(attr.get(), rgba.data(), width, height, 0));
     const std::unique_ptr<liq_histogram, TLiqDeleter> histogram(liq_histogram_create(attr.get()));
     if (!image || !histogram || liq_histogram_add_image(histogram.get(), attr.get(), image.get()) != LIQ_OK)
         Fail(fileName, "cannot set up the colour reduction");
@@ -731,7 +740,8 @@ public:
         int bestDistance = std::numeric_limits<int>::max();
         for (; candidate != end; ++candidate) {
             const int i = *candidate;
-            const int distance = (FRed[i] - r) * (FRed[i] - r) + (FGreen[i] - g) * (FGreen[i] - g) + (FBlue[i] - b) * (FBlue[i] - b);
+            const int distance =
+                (FRed[i] - r) * (FRed[i] - r) + (FGreen[i] - g) * (FGreen[i] - g) + (FBlue[i] - b) * (FBlue[i] - b);
             // Candidates are in palette order, so a tie keeps the lower index.
             best = distance < bestDistance ? i : best;
             bestDistance = std::min(distance, bestDistance);
@@ -748,8 +758,16 @@ private:
 
     // The squared distances from a channel value to the nearest and the farthest point of the
     // cell's range on that channel.
-    static int NearPart(int value, int low) { const int d = std::max(std::max(low - value, value - (low + (1 << kShift) - 1)), 0); return d * d; }
-    static int FarPart(int value, int low) { const int d = std::max(std::abs(value - low), std::abs(value - (low + (1 << kShift) - 1))); return d * d; }
+    static int NearPart(int value, int low)
+    {
+        const int d = std::max(std::max(low - value, value - (low + (1 << kShift) - 1)), 0);
+        return d * d;
+    }
+    static int FarPart(int value, int low)
+    {
+        const int d = std::max(std::abs(value - low), std::abs(value - (low + (1 << kShift) - 1)));
+        return d * d;
+    }
 
     // An entry can be nearest somewhere in the cell only when its nearest distance to the cell is
     // within the smallest farthest distance of any entry.
@@ -761,7 +779,8 @@ private:
         int bound = std::numeric_limits<int>::max();
         for (int i = 0; i < FCount; ++i) {
             FNearest[i] = NearPart(FRed[i], lowRed) + NearPart(FGreen[i], lowGreen) + NearPart(FBlue[i], lowBlue);
-            bound = std::min(bound, FarPart(FRed[i], lowRed) + FarPart(FGreen[i], lowGreen) + FarPart(FBlue[i], lowBlue));
+            bound =
+                std::min(bound, FarPart(FRed[i], lowRed) + FarPart(FGreen[i], lowGreen) + FarPart(FBlue[i], lowBlue));
         }
         FCellStart[cell] = static_cast<std::uint32_t>(FCandidates.size());
         for (int i = 0; i < FCount; ++i) {
@@ -864,7 +883,8 @@ void WriteBMP(const TBitmap &bitmap, const std::string &fileName)
 {
     CheckWritable(bitmap, fileName);
     constexpr std::uint32_t kHeaderBytes = 14 + 40;
-    const std::uint64_t imageBytes = static_cast<std::uint64_t>(bitmap.Stride()) * static_cast<std::uint64_t>(bitmap.Height());
+    const std::uint64_t imageBytes =
+        static_cast<std::uint64_t>(bitmap.Stride()) * static_cast<std::uint64_t>(bitmap.Height());
     if (imageBytes + kHeaderBytes > std::numeric_limits<std::uint32_t>::max())
         Fail(fileName, "the picture is too large for a bitmap file");
 
@@ -940,8 +960,8 @@ void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits)
     if (!map)
         Fail(fileName, "out of memory");
 
-    // The file is ours rather than giflib's: giflib would create it readable by its owner only,
-    // and its close would hide a failed flush behind its own error code.
+    // The file is opened here rather than by giflib, which would create it readable by its owner
+    // only.
     TFile file = OpenFile(fileName, "wb");
     int error = 0;
     std::unique_ptr<GifFileType, TGifWriterCloser> gif(EGifOpen(file.get(), GifWrite, &error));
@@ -952,7 +972,8 @@ void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits)
         EGifPutImageDesc(gif.get(), 0, 0, bitmap.Width(), bitmap.Height(), false, nullptr) == GIF_ERROR)
         Fail(fileName, GifErrorText(gif->Error));
     for (std::int32_t y = 0; y < bitmap.Height(); ++y) {
-        if (EGifPutLine(gif.get(), indices.data() + static_cast<std::size_t>(y) * bitmap.Width(), bitmap.Width()) == GIF_ERROR)
+        if (EGifPutLine(gif.get(), indices.data() + static_cast<std::size_t>(y) * bitmap.Width(), bitmap.Width()) ==
+            GIF_ERROR)
             Fail(fileName, GifErrorText(gif->Error));
     }
     if (EGifCloseFile(gif.release(), &error) == GIF_ERROR) // writes the trailer
@@ -967,7 +988,7 @@ void SetGIFDefaults()
     TGIFDefaults &defaults = GIFDefaultsStore();
     defaults.ColorReduction = 7; // optimised palette
     defaults.ReductionBits = 8;
-    defaults.DitherMode = 1; // Floyd-Steinberg
+    defaults.DitherMode = 1;  // Floyd-Steinberg
     defaults.Compression = 0; // LZW
 }
 

@@ -33,8 +33,7 @@ TColor Toggled(TColor c) { return c == clBlack ? clWhite : clBlack; }
 // frame line that EraseFrame restores, so a frame narrower than a dash leaves nothing behind.
 class TDashRun {
 public:
-    TDashRun(TBitmap &canvas, bool horizontal, std::int32_t line, std::int32_t start, std::int32_t length,
-             TColor color)
+    TDashRun(TBitmap &canvas, bool horizontal, std::int32_t line, std::int32_t start, std::int32_t length, TColor color)
         : Color(color), FCanvas(canvas), FHorizontal(horizontal), FLine(line), FStart(start), FEnd(start + length),
           FPos(start)
     {
@@ -101,10 +100,7 @@ TPoint TSourceImage::GetExtent() const
     return {std::max(SourceWidth, MulDiv(SourceHeight, lw, lh)), std::max(SourceHeight, MulDiv(SourceWidth, lh, lw))};
 }
 
-TPoint TSourceImage::Offset() const
-{
-    return {(ExtentWidth - SourceWidth) / 2, (ExtentHeight - SourceHeight) / 2};
-}
+TPoint TSourceImage::Offset() const { return {(ExtentWidth - SourceWidth) / 2, (ExtentHeight - SourceHeight) / 2}; }
 
 const TBitmap &TSourceImage::BuildView()
 {
@@ -286,7 +282,8 @@ bool TSourceImage::FrameHitsSource() const
 {
     const TPoint offset = Offset();
     const TRect frame = FrameRectOf(*Node);
-    return RectHitsSource({frame.Left - offset.X, frame.Top - offset.Y, frame.Right - offset.X, frame.Bottom - offset.Y});
+    return RectHitsSource(
+        {frame.Left - offset.X, frame.Top - offset.Y, frame.Right - offset.X, frame.Bottom - offset.Y});
 }
 
 void TSourceImage::ClipToSource(TRect &srcRect, TRect &destRect) const

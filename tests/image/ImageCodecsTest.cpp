@@ -45,8 +45,9 @@ TBitmap Gradient(int width, int height)
     TBitmap b(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            b.SetPixel(x, y, RGBColor(static_cast<std::uint8_t>(x * 255 / width), static_cast<std::uint8_t>(y * 255 / height),
-                                      static_cast<std::uint8_t>((x + y) * 127 / (width + height))));
+            b.SetPixel(x, y,
+                       RGBColor(static_cast<std::uint8_t>(x * 255 / width), static_cast<std::uint8_t>(y * 255 / height),
+                                static_cast<std::uint8_t>((x + y) * 127 / (width + height))));
     return b;
 }
 
@@ -57,7 +58,12 @@ std::string Picture(const TBitmap &b)
     for (int y = 0; y < b.Height(); ++y) {
         for (int x = 0; x < b.Width(); ++x) {
             const TColor c = b.Pixel(x, y);
-            out += c == clWhite ? '.' : c == clBlack ? '#' : c == clRed ? 'r' : c == clGreen ? 'g' : c == clBlue ? 'b' : '?';
+            out += c == clWhite   ? '.'
+                   : c == clBlack ? '#'
+                   : c == clRed   ? 'r'
+                   : c == clGreen ? 'g'
+                   : c == clBlue  ? 'b'
+                                  : '?';
         }
         out += '\n';
     }
@@ -91,8 +97,9 @@ void WriteTestGif(const std::string &path, int screenWidth, int screenHeight, co
         const int width = static_cast<int>(frame.Rows[0].size()), height = static_cast<int>(frame.Rows.size());
         EGifPutImageDesc(gif, frame.Left, frame.Top, width, height, frame.Interlaced, nullptr);
         std::vector<int> order;
-        for (const auto &[first, step] : frame.Interlaced ? std::vector<std::pair<int, int>>{{0, 8}, {4, 8}, {2, 4}, {1, 2}}
-                                                          : std::vector<std::pair<int, int>>{{0, 1}})
+        for (const auto &[first, step] : frame.Interlaced
+                                             ? std::vector<std::pair<int, int>>{{0, 8}, {4, 8}, {2, 4}, {1, 2}}
+                                             : std::vector<std::pair<int, int>>{{0, 1}})
             for (int y = first; y < height; y += step)
                 order.push_back(y);
         for (int y : order) {
@@ -284,7 +291,8 @@ TEST_P(GifFirstFrame, IsDrawnAtItsPlaceOnAWhiteScreen)
 INSTANTIATE_TEST_SUITE_P(
     ImageCodecs, GifFirstFrame,
     testing::Values(TGifCase{"SmallerFrameAtAnOffset", 5, 4, {2, 1, {"rb", "#r"}}, ".....\n..rb.\n..#r.\n.....\n"},
-                    TGifCase{"FramePartlyOffScreenIsClipped", 4, 3, {2, 1, {"rbr", "#r#", "bbb"}}, "....\n..rb\n..#r\n"},
+                    TGifCase{
+                        "FramePartlyOffScreenIsClipped", 4, 3, {2, 1, {"rbr", "#r#", "bbb"}}, "....\n..rb\n..#r\n"},
                     TGifCase{"TransparentIndexLeavesWhite", 3, 1, {0, 0, {"rbr"}, false, 1}, ".b.\n"},
                     TGifCase{"InterlacedRowsComeBackInOrder",
                              2,
@@ -309,6 +317,26 @@ TEST(ImageCodecs, GifAtThreeBitsHoldsAtMostEightColours)
     EXPECT_THROW(WriteGIF(FewColours(), dir / "b.gif", 9), EImageError);
 }
 
+TEST(ImageCodecs, GifDitheringKeepsTheAverageOfSmoothAreas)
+{
+    TTempDir dir;
+    TBitmap ramp(256, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 256; ++x)
+            ramp.SetPixel(x, y, RGBColor(x, x, x));
+    WriteGIF(ramp, dir / "ramp.gif", 3);
+    const TBitmap back = ReadPicture(dir / "ramp.gif");
+    // Eight colours cannot show 256 greys; spread errors make every 16 x 16 block average out
+    // where flat bands would miss by up to half a band.
+    for (int left = 16; left < 240; left += 16) {
+        double sum = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = left; x < left + 16; ++x)
+                sum += RedOf(back.Pixel(x, y));
+        EXPECT_NEAR(sum / 256, left + 7.5, 3) << "block at " << left;
+    }
+}
+
 TEST(ImageCodecs, WrittenFilesAreReadableByAnIndependentReader)
 {
     TTempDir dir;
@@ -331,7 +359,8 @@ TEST(ImageCodecs, WrittenFilesAreReadableByAnIndependentReader)
     }
     EXPECT_EQ(ReadFile(dir / "a.bmp").size(), 54u + 5 * 24); // 24 bits, rows padded to 24 bytes
     // Every writer creates its file with the same permissions.
-    EXPECT_EQ(std::filesystem::status(dir / "a.gif").permissions(), std::filesystem::status(dir / "a.png").permissions());
+    EXPECT_EQ(std::filesystem::status(dir / "a.gif").permissions(),
+              std::filesystem::status(dir / "a.png").permissions());
 }
 
 TEST(ImageCodecs, DamagedFilesRaiseTheLoadFailure)

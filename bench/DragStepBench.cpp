@@ -1,0 +1,68 @@
+// One step of a frame drag with live rendering: a 6000 x 4000 picture fitted into the pane and a
+// 400 x 400 logo. The goal is at most 16 ms a step, so that dragging keeps 60 frames a second.
+// Each step is the mouse move handler and the repaint it causes.
+#include <QApplication>
+#include <QCheckBox>
+
+#include <benchmark/benchmark.h>
+
+#include "BenchPictures.h"
+#include "ImageCodecs.h"
+#include "ImageControl.h"
+#include "MainForm.h"
+#include "OptionsForm.h"
+#include "TestSupport.h"
+
+namespace vantorel {
+namespace {
+
+void BM_DragStep(benchmark::State &state)
+{
+    test::TTempDir folder;
+    test::TTempDir run;
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(run.Path()));
+    test::WriteFile(folder / "phoneslist.xml", "<phoneslist/>");
+    test::WriteFile(folder / "Logo Directory/keep", "");
+    WriteJPEG(bench::MakePhoto(6000, 4000), folder / "Logo Directory/photo.jpg", 90);
+    test::WriteFile(folder / "logodirectory.xml",
+                    R"(<logodirectory><logodirnode nodekind="logo" nodename="photo.jpg" frameleft="-1" frametop="-1"
+                       framewidth="-1" frameheight="-1" logowidth="400" logoheight="400" fitkind="smaller"
+                       keepproportions="yes"/></logodirectory>)");
+
+    TScriptedPromptService prompts;
+    TMainAppForm form(folder.Path(), &prompts);
+    TOptionsForm options(folder.Path(), form.XMLSource(), form.Prompts());
+    form.SetOptionsForm(&options);
+    options.ShowLogoChangeCheckBox->setChecked(true);
+    form.resize(803, 610);
+    form.show();
+    form.FitimageintopaneClick();
+    form.LogoTree().Select(form.LogoTree().Root()->Item(0));
+    QApplication::processEvents();
+
+    // Drag the bottom-right corner of the frame in and out.
+    const TRect frame = form.SourceImageDocument()->FrameInView();
+    const int x0 = frame.Right - 1, y0 = frame.Bottom - 1;
+    form.SourceImageMouseDown(Qt::LeftButton, x0, y0);
+    int step = 0;
+    for (auto _ : state) {
+        const int offset = (step++ % 40) * 2;
+        form.SourceImageMouseMove(x0 - offset, y0 - offset);
+        form.SourceImage->repaint();
+    }
+    form.SourceImageMouseUp(Qt::LeftButton, x0, y0);
+}
+
+BENCHMARK(BM_DragStep)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+} // namespace
+} // namespace vantorel
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
