@@ -282,7 +282,8 @@ void TMainAppForm::BuildMenusAndToolBar()
         }
         const std::string mirrorPrefix = menu == 0 ? "MM" : prefix;
         for (int d = 0; d < 2; ++d) {
-            QAction *a = action((mirrorPrefix + "Mirror" + kMirrorCaptions[d] + "MenuItem").c_str(), kMirrorCaptions[d]);
+            QAction *a =
+                action((mirrorPrefix + "Mirror" + kMirrorCaptions[d] + "MenuItem").c_str(), kMirrorCaptions[d]);
             connect(a, &QAction::triggered, this, [this, d] { MirrorNode(d); });
             MirrorItems[menu][d] = a;
         }
@@ -324,7 +325,8 @@ void TMainAppForm::BuildMenusAndToolBar()
     Options1 = edit->addAction(QStringLiteral("Options..."), this, &TMainAppForm::Options1Click);
 
     QMenu *view = menuBar()->addMenu(QStringLiteral("View"));
-    Fitimageintopane = view->addAction(QStringLiteral("Fit image into pane"), this, &TMainAppForm::FitimageintopaneClick);
+    Fitimageintopane =
+        view->addAction(QStringLiteral("Fit image into pane"), this, &TMainAppForm::FitimageintopaneClick);
     Fitimageintopane->setCheckable(true);
 
     LinksMenu = menuBar()->addMenu(QStringLiteral("Links"));

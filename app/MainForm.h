@@ -205,7 +205,6 @@ private:
     const TLogoDirObject &CommandNode() const;
     TLogoNode *SelectedNode() const;
     TRenderOptions RenderOptions() const;
-    TImageCommandOptions CommandOptions(int retainSource, bool askTargetName) const;
     void RenderToTarget();
     void PlaceImage(QScrollArea *box, TImageControl *image);
     void StatusBarDrawPanel(QPainter &painter, const QRect &rect);
@@ -250,6 +249,7 @@ private:
 
     bool FQuitRequested = false;
     bool FShutDown = false;
+    const TLogoNode *FFailedNode = nullptr; // the logo whose picture last failed to load
     QCursor FHandFlatCursor;
     QCursor FHandGrabCursor;
 };

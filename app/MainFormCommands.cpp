@@ -82,8 +82,8 @@ void TMainAppForm::UpdateControls()
     FitToPaneToolButton->setEnabled(s.FitToPane);
     SendToFriendMenuItem->setEnabled(s.SendToFriend);
     SendToFriendToolButton->setEnabled(s.SendToFriend);
-    for (QWidget *w : std::initializer_list<QWidget *>{PhoneMake, PhoneModel, LogoWidthUpDown, LogoHeightUpDown,
-                                                       KeepProportions})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{PhoneMake, PhoneModel, LogoWidthUpDown, LogoHeightUpDown, KeepProportions})
         w->setEnabled(s.Settings);
     for (QAbstractButton *b : FitInto->buttons())
         b->setEnabled(s.Settings);
@@ -235,11 +235,6 @@ void TMainAppForm::RenameMenuItemClick() { FTreeEditor.RenameSelected(); }
 
 void TMainAppForm::DeleteMenuItemClick() { FTreeEditor.DeleteSelected(); }
 
-TImageCommandOptions TMainAppForm::CommandOptions(int retainSource, bool askTargetName) const
-{
-    return {retainSource, askTargetName};
-}
-
 template <typename Command> void TMainAppForm::RunImageCommand(Command command)
 {
     // The commands write from the whole picture of the shown logo.
@@ -257,8 +252,8 @@ void TMainAppForm::ConvertNode(TImageFileFormat format)
 {
     RunImageCommand([this, format](const TBitmap &source) {
         FImageCommands.ConvertNode(format, source,
-                                   CommandOptions(FOptionsForm->ConvertRetainSourceComboBox->currentIndex(),
-                                                  FOptionsForm->ConvertAskTargetNameCheckBox->isChecked()));
+                                   TImageCommandOptions{FOptionsForm->ConvertRetainSourceComboBox->currentIndex(),
+                                                        FOptionsForm->ConvertAskTargetNameCheckBox->isChecked()});
     });
 }
 
@@ -266,8 +261,8 @@ void TMainAppForm::MirrorNode(int direction)
 {
     RunImageCommand([this, direction](const TBitmap &source) {
         FImageCommands.MirrorNode(direction, source,
-                                  CommandOptions(FOptionsForm->MirrorRetainSourceComboBox->currentIndex(),
-                                                 FOptionsForm->MirrorAskTargetNameCheckBox->isChecked()));
+                                  TImageCommandOptions{FOptionsForm->MirrorRetainSourceComboBox->currentIndex(),
+                                                       FOptionsForm->MirrorAskTargetNameCheckBox->isChecked()});
     });
 }
 
@@ -275,8 +270,8 @@ void TMainAppForm::RotateNode(int angle)
 {
     RunImageCommand([this, angle](const TBitmap &source) {
         FImageCommands.RotateNode(angle, source,
-                                  CommandOptions(FOptionsForm->RotateRetainSourceComboBox->currentIndex(),
-                                                 FOptionsForm->RotateAskTargetNameCheckBox->isChecked()));
+                                  TImageCommandOptions{FOptionsForm->RotateRetainSourceComboBox->currentIndex(),
+                                                       FOptionsForm->RotateAskTargetNameCheckBox->isChecked()});
     });
 }
 

@@ -14,6 +14,7 @@
 #include <QTreeView>
 
 #include "ColorButton.h"
+#include "FlagGuard.h"
 #include "ImageControl.h"
 #include "LogoTreeModel.h"
 #include "OptionsForm.h"
@@ -23,17 +24,16 @@ namespace vantorel {
 
 namespace {
 
-// Clears a flag on every way out of the routine that set it.
-class TGuard {
-public:
-    explicit TGuard(bool &flag) : FFlag(flag) { FFlag = true; }
-    ~TGuard() { FFlag = false; }
-    TGuard(const TGuard &) = delete;
-    TGuard &operator=(const TGuard &) = delete;
-
-private:
-    bool &FFlag;
-};
+// The settings that the logo template follows.
+void CopySettings(const TLogoDirObject &from, TLogoDirObject &to)
+{
+    to.PhoneMakeId = from.PhoneMakeId;
+    to.PhoneModelId = from.PhoneModelId;
+    to.LogoWidth = from.LogoWidth;
+    to.LogoHeight = from.LogoHeight;
+    to.FitKind = from.FitKind;
+    to.KeepProportions = from.KeepProportions;
+}
 
 } // namespace
 
@@ -73,7 +73,7 @@ void TMainAppForm::ShowSelectedLogo()
 {
     if (FShowingLogo)
         return;
-    TGuard guard(FShowingLogo);
+    TFlagGuard guard(FShowingLogo);
 
     TLogoNode *node = SelectedNode();
     FSourceImage.reset();
@@ -81,6 +81,7 @@ void TMainAppForm::ShowSelectedLogo()
     if (node) {
         FCurrentLogo = node->Data();
         if (FCurrentLogo->Kind != nkLogo) {
+            FFailedNode = nullptr;
             SourceImage->SetPicture({});
             TargetImage->SetPicture({});
             SourceImage->move(0, 0);
@@ -101,11 +102,16 @@ void TMainAppForm::ShowSelectedLogo()
                 TargetImage->SetPicture(TBitmap(FCurrentLogo->LogoWidth, FCurrentLogo->LogoHeight));
                 PlaceImage(TargetBkgndScrollBox, TargetImage);
                 RenderToTarget();
+                FFailedNode = nullptr;
             } catch (const std::exception &e) {
                 FSourceImage.reset();
                 SourceImage->SetPicture({});
                 TargetImage->SetPicture({});
-                FPrompts->ShowError(e.what());
+                // Resizing the pane redisplays the same logo over and over; its failure is
+                // reported once.
+                if (node != FFailedNode)
+                    FPrompts->ShowError(e.what());
+                FFailedNode = node;
             }
         }
     }
@@ -116,9 +122,10 @@ void TMainAppForm::LogoTreeViewChange()
 {
     TLogoNode *node = TLogoTreeModel::NodeOf(LogoTreeView->currentIndex());
     FLogoTree.Select(node);
+    FFailedNode = nullptr; // a new selection reports its own failure
     ShowSelectedLogo();
     {
-        TGuard guard(FApplyingSettings);
+        TFlagGuard guard(FApplyingSettings);
         LogoToControls();
     }
     UpdateControls();
@@ -136,14 +143,8 @@ void TMainAppForm::ControlsToLogo()
     if (const int fit = FitInto->checkedId(); fit >= 0 && fit <= 3)
         logo.FitKind = static_cast<TFitKind>(fit);
     logo.KeepProportions = KeepProportions->isChecked();
-    if (logo.Kind == nkLogo) {
-        FLogoTemplate->PhoneMakeId = logo.PhoneMakeId;
-        FLogoTemplate->PhoneModelId = logo.PhoneModelId;
-        FLogoTemplate->LogoWidth = logo.LogoWidth;
-        FLogoTemplate->LogoHeight = logo.LogoHeight;
-        FLogoTemplate->FitKind = logo.FitKind;
-        FLogoTemplate->KeepProportions = logo.KeepProportions;
-    }
+    if (logo.Kind == nkLogo)
+        CopySettings(logo, *FLogoTemplate);
 }
 
 void TMainAppForm::LogoToControls()
@@ -153,7 +154,7 @@ void TMainAppForm::LogoToControls()
     ImageID->clear();
     if (!FCurrentLogo || FFillingControls)
         return;
-    TGuard guard(FFillingControls);
+    TFlagGuard guard(FFillingControls);
     TLogoDirObject &logo = *FCurrentLogo;
 
     PhoneMake->setCurrentIndex(logo.PhoneMakeId);
@@ -183,21 +184,15 @@ void TMainAppForm::LogoToControls()
     UploadToolButton->setToolTip(upload);
     UploadButton->setText(upload);
 
-    if (logo.Kind == nkLogo) {
-        FLogoTemplate->PhoneMakeId = logo.PhoneMakeId;
-        FLogoTemplate->PhoneModelId = logo.PhoneModelId;
-        FLogoTemplate->LogoWidth = logo.LogoWidth;
-        FLogoTemplate->LogoHeight = logo.LogoHeight;
-        FLogoTemplate->FitKind = logo.FitKind;
-        FLogoTemplate->KeepProportions = logo.KeepProportions;
-    }
+    if (logo.Kind == nkLogo)
+        CopySettings(logo, *FLogoTemplate);
 }
 
 void TMainAppForm::ApplyLogoSettings()
 {
     if (FApplyingSettings)
         return;
-    TGuard guard(FApplyingSettings);
+    TFlagGuard guard(FApplyingSettings);
     ControlsToLogo();
     if (FCurrentLogo && FSourceImage) {
         FCurrentLogo->FrameLeft = FCurrentLogo->FrameTop = -1;
@@ -240,7 +235,7 @@ void TMainAppForm::PhoneModelChange()
     if (model >= static_cast<int>(models.size()))
         return;
     {
-        TGuard guard(FApplyingSettings);
+        TFlagGuard guard(FApplyingSettings);
         LogoWidthUpDown->setValue(models[static_cast<std::size_t>(model)].Attributes.ScreenWidth);
         LogoHeightUpDown->setValue(models[static_cast<std::size_t>(model)].Attributes.ScreenHeight);
     }

@@ -4,24 +4,13 @@
 #include <QCheckBox>
 #include <QScrollArea>
 
+#include "FlagGuard.h"
 #include "ImageControl.h"
 #include "OptionsForm.h"
 
 namespace vantorel {
 
 namespace {
-
-// Clears a flag on every way out of a handler.
-class THandlerGuard {
-public:
-    explicit THandlerGuard(bool &flag) : FFlag(flag) { FFlag = true; }
-    ~THandlerGuard() { FFlag = false; }
-    THandlerGuard(const THandlerGuard &) = delete;
-    THandlerGuard &operator=(const THandlerGuard &) = delete;
-
-private:
-    bool &FFlag;
-};
 
 // Repaints only the four 1-pixel strips of a frame.
 void UpdateFrameStrips(QWidget *widget, const TRect &r)
@@ -38,7 +27,7 @@ void TMainAppForm::SourceImageMouseDown(Qt::MouseButton, int x, int y)
 {
     if (FInMouseHandler)
         return;
-    THandlerGuard guard(FInMouseHandler);
+    TFlagGuard guard(FInMouseHandler);
     FMouseButtonDown = true;
     const TLogoNode *node = FLogoTree.Selected();
     if (node && node->Kind() == nkLogo && FSourceImage) {
@@ -53,7 +42,7 @@ void TMainAppForm::SourceImageMouseMove(int x, int y)
 {
     if (FInMouseHandler)
         return;
-    THandlerGuard guard(FInMouseHandler);
+    TFlagGuard guard(FInMouseHandler);
     ImageCursorTimer.start();
     UpdateSourceImageCursor(x, y);
     DragSelectionFrame(x, y);
@@ -64,7 +53,7 @@ void TMainAppForm::SourceImageMouseUp(Qt::MouseButton, int x, int y)
 {
     if (FInMouseHandler)
         return;
-    THandlerGuard guard(FInMouseHandler);
+    TFlagGuard guard(FInMouseHandler);
     if (FMouseButtonDown && FOptionsForm && !FOptionsForm->ShowLogoChangeCheckBox->isChecked())
         RenderToTarget();
     FMouseButtonDown = false;
@@ -77,8 +66,7 @@ void TMainAppForm::UpdateSourceImageCursor(int x, int y)
     const TLogoNode *node = FLogoTree.Selected();
     if (!node || node->Kind() != nkLogo || !FSourceImage || FMouseButtonDown)
         return;
-    const TRect frame =
-        FrameInViewCoordinates(*node->Data(), FSourceImage->Metrics(), Fitimageintopane->isChecked());
+    const TRect frame = FrameInViewCoordinates(*node->Data(), FSourceImage->Metrics(), Fitimageintopane->isChecked());
     switch (TSourceImage::CursorAt(x, y, frame)) {
     case crHandFlat:
         SourceImage->setCursor(FHandFlatCursor);
@@ -142,11 +130,8 @@ void TMainAppForm::ImageCursorTimerTimer()
 {
     // Puts the default cursor back once the mouse has left the picture or the pane.
     const QPoint global = QCursor::pos();
-    if (!SourceImage->rect().contains(SourceImage->mapFromGlobal(global))) {
-        SourceImage->unsetCursor();
-        ImageCursorTimer.stop();
-    }
-    if (!SourceImageScrollBox->rect().contains(SourceImageScrollBox->mapFromGlobal(global))) {
+    if (!SourceImage->rect().contains(SourceImage->mapFromGlobal(global)) ||
+        !SourceImageScrollBox->rect().contains(SourceImageScrollBox->mapFromGlobal(global))) {
         SourceImage->unsetCursor();
         ImageCursorTimer.stop();
     }

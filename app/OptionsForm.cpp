@@ -75,8 +75,8 @@ TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptSe
     QFont bold = OptionsTreeView->font();
     bold.setBold(true);
     OptionsTreeView->setFont(bold);
-    OptionsTreeView->setFixedWidth(
-        std::max(104, QFontMetrics(bold).horizontalAdvance(QStringLiteral("Confirmations")) + 2 * OptionsTreeView->indentation()));
+    OptionsTreeView->setFixedWidth(std::max(104, QFontMetrics(bold).horizontalAdvance(QStringLiteral("Confirmations")) +
+                                                     2 * OptionsTreeView->indentation()));
     auto *rootItem = new QTreeWidgetItem(OptionsTreeView, {QStringLiteral("Options")});
     rootItem->setFlags(Qt::ItemIsEnabled); // the root shows no page
     for (const char *page : {"Connectivity", "Imaging", "Confirmations", "General"})

@@ -32,6 +32,16 @@ inline constexpr TColor clBlue = 0xFF0000;
 inline constexpr TColor clRed = 0x0000FF;
 inline constexpr TColor clGray = 0x808080;
 
+// a * b div c: the product first, then division truncating toward zero. The product is formed
+// in 64 bits so that a work area padded past 46340 pixels cannot overflow; within that range
+// the result is the one 32-bit arithmetic gives. A zero divisor (no view built yet) gives 0.
+inline std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
+{
+    if (c == 0)
+        return 0;
+    return static_cast<std::int32_t>(a * b / c);
+}
+
 inline std::uint8_t RedOf(TColor c) { return static_cast<std::uint8_t>(c & 0xFF); }
 inline std::uint8_t GreenOf(TColor c) { return static_cast<std::uint8_t>((c >> 8) & 0xFF); }
 inline std::uint8_t BlueOf(TColor c) { return static_cast<std::uint8_t>((c >> 16) & 0xFF); }

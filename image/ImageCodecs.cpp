@@ -734,22 +734,26 @@ public:
         const int cell = (r >> kShift) << (2 * kCellBits) | (g >> kShift) << kCellBits | (b >> kShift);
         if (FCellStart[cell] == kUnknown)
             FillCell(cell);
-        const std::uint8_t *candidate = FCandidates.data() + FCellStart[cell];
-        const std::uint8_t *end = candidate + FCellCount[cell];
-        int best = *candidate;
+        const TCandidate *candidate = FCandidates.data() + FCellStart[cell];
+        const TCandidate *end = candidate + FCellCount[cell];
+        int best = candidate->Index;
         int bestDistance = std::numeric_limits<int>::max();
         for (; candidate != end; ++candidate) {
-            const int i = *candidate;
-            const int distance =
-                (FRed[i] - r) * (FRed[i] - r) + (FGreen[i] - g) * (FGreen[i] - g) + (FBlue[i] - b) * (FBlue[i] - b);
+            const int distance = (candidate->Red - r) * (candidate->Red - r) +
+                                 (candidate->Green - g) * (candidate->Green - g) +
+                                 (candidate->Blue - b) * (candidate->Blue - b);
             // Candidates are in palette order, so a tie keeps the lower index.
-            best = distance < bestDistance ? i : best;
+            best = distance < bestDistance ? candidate->Index : best;
             bestDistance = std::min(distance, bestDistance);
         }
         return best;
     }
 
 private:
+    // A palette entry with its colour at hand, so a lookup reads one small record per candidate.
+    struct TCandidate {
+        std::uint8_t Index, Red, Green, Blue;
+    };
     static constexpr int kCellBits = 4;
     static constexpr int kShift = 8 - kCellBits;
     static constexpr int kCellMask = (1 << kCellBits) - 1;
@@ -785,7 +789,8 @@ private:
         FCellStart[cell] = static_cast<std::uint32_t>(FCandidates.size());
         for (int i = 0; i < FCount; ++i) {
             if (FNearest[i] <= bound)
-                FCandidates.push_back(static_cast<std::uint8_t>(i));
+                FCandidates.push_back({static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(FRed[i]),
+                                       static_cast<std::uint8_t>(FGreen[i]), static_cast<std::uint8_t>(FBlue[i])});
         }
         FCellCount[cell] = static_cast<std::uint16_t>(FCandidates.size() - FCellStart[cell]);
     }
@@ -794,7 +799,7 @@ private:
     int FRed[256], FGreen[256], FBlue[256], FNearest[256];
     std::vector<std::uint32_t> FCellStart;
     std::vector<std::uint16_t> FCellCount;
-    std::vector<std::uint8_t> FCandidates;
+    std::vector<TCandidate> FCandidates;
 };
 
 // Maps every pixel to the palette, with Floyd-Steinberg error diffusion when dithering: each

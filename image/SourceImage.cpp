@@ -13,16 +13,6 @@ namespace {
 
 constexpr std::int32_t kMinPictureSide = 16;
 
-// a * b div c: the product first, then division truncating toward zero. The product is formed
-// in 64 bits so that a work area padded past 46340 pixels cannot overflow; within that range
-// the result is the one 32-bit arithmetic gives. A zero divisor (no view built yet) gives 0.
-std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
-{
-    if (c == 0)
-        return 0;
-    return static_cast<std::int32_t>(a * b / c);
-}
-
 // Nearest integer, ties to the even one.
 std::int32_t Round(double value) { return static_cast<std::int32_t>(std::nearbyint(value)); }
 

@@ -57,15 +57,25 @@ bool TScriptedPromptService::InputQuery(const std::string &caption, const std::s
 
 bool TScriptedPromptService::OpenFileDialog(const TFileDialogRequest &request, std::string &fileName)
 {
-    FPrompts.push_back({TRecordedPrompt::OpenFile, request.Caption, {}, TPromptIcon::Question, TPromptButtons::Ok,
-                        request.FileName, request});
+    FPrompts.push_back({TRecordedPrompt::OpenFile,
+                        request.Caption,
+                        {},
+                        TPromptIcon::Question,
+                        TPromptButtons::Ok,
+                        request.FileName,
+                        request});
     return TakeText(fileName);
 }
 
 bool TScriptedPromptService::SaveFileDialog(const TFileDialogRequest &request, std::string &fileName)
 {
-    FPrompts.push_back({TRecordedPrompt::SaveFile, request.Caption, {}, TPromptIcon::Question, TPromptButtons::Ok,
-                        request.FileName, request});
+    FPrompts.push_back({TRecordedPrompt::SaveFile,
+                        request.Caption,
+                        {},
+                        TPromptIcon::Question,
+                        TPromptButtons::Ok,
+                        request.FileName,
+                        request});
     return TakeText(fileName);
 }
 

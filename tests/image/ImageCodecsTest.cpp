@@ -155,13 +155,16 @@ std::uint32_t Crc32(const std::string &bytes)
 
 std::string BigEndian32(std::uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 
-// A PNG that is nothing but a (correct) header of the given size and an end chunk.
+// A PNG that is nothing but a (correct) header of the given size and empty data.
 std::string PngHeaderOnly(std::uint32_t width, std::uint32_t height)
 {
-    const std::string ihdr = "IHDR" + BigEndian32(width) + BigEndian32(height) + std::string("\x08\x02\x00\x00\x00", 5);
-    const std::string iend = "IEND";
-    return "\x89PNG\r\n\x1A\n" + BigEndian32(13) + ihdr + BigEndian32(Crc32(ihdr)) + BigEndian32(0) + iend +
-           BigEndian32(Crc32(iend));
+    const auto chunk = [](const std::string &typeAndData) {
+        return BigEndian32(static_cast<std::uint32_t>(typeAndData.size() - 4)) + typeAndData +
+               BigEndian32(Crc32(typeAndData));
+    };
+    return "\x89PNG\r\n\x1A\n" +
+           chunk("IHDR" + BigEndian32(width) + BigEndian32(height) + std::string("\x08\x02\x00\x00\x00", 5)) +
+           chunk("IDAT") + chunk("IEND");
 }
 
 // A GIF screen descriptor with a two-colour table and no image.
@@ -397,6 +400,15 @@ TEST(ImageCodecs, DamagedFilesRaiseTheLoadFailure)
         SCOPED_TRACE(name);
         EXPECT_THROW(ReadPicture(dir / name), EImageError);
         EXPECT_THROW(ReadPictureSize(dir / name), EImageError);
+    }
+    // Hostile sizes are refused from the header, not by a decoder that happens to fail later.
+    for (const char *name : {"huge.jpg", "huge.bmp", "huge.png", "huge.gif"}) {
+        try {
+            ReadPicture(dir / name);
+            ADD_FAILURE() << name << " was read";
+        } catch (const EImageError &e) {
+            EXPECT_NE(std::string(e.what()).find("too large (50000 x"), std::string::npos) << e.what();
+        }
     }
 }
 
