@@ -463,12 +463,16 @@ void TMainAppForm::ConnectSignals()
         LogoTreePopupMenu->exec(LogoTreeView->viewport()->mapToGlobal(pos));
     });
     connect(SourceImageScrollBox, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        // The menu takes the button's release here, so the picture is told of it first: no
+        // drag may outlive the click.
+        const QPoint onPicture = SourceImage->mapFrom(SourceImageScrollBox->viewport(), pos);
+        SourceImageMouseUp(Qt::RightButton, onPicture.x(), onPicture.y());
         SourceImagePopupMenuPopup();
-        SourceImagePopupMenu->exec(SourceImageScrollBox->mapToGlobal(pos));
+        SourceImagePopupMenu->exec(SourceImageScrollBox->viewport()->mapToGlobal(pos));
     });
     connect(TargetBkgndScrollBox, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         TargetImagePopupMenuPopup();
-        TargetImagePopupMenu->exec(TargetBkgndScrollBox->mapToGlobal(pos));
+        TargetImagePopupMenu->exec(TargetBkgndScrollBox->viewport()->mapToGlobal(pos));
     });
 
     connect(PhoneMake, &QComboBox::activated, this, &TMainAppForm::PhoneMakeChange);

@@ -249,6 +249,7 @@ private:
 
     bool FQuitRequested = false;
     bool FShutDown = false;
+    bool FFitToPane = false; // the check mark of "Fit image into pane"
     const TLogoNode *FFailedNode = nullptr; // the logo whose picture last failed to load
     QCursor FHandFlatCursor;
     QCursor FHandGrabCursor;

@@ -203,7 +203,7 @@ void TMainAppForm::Open1Click()
 void TMainAppForm::SaveLogoToFile()
 {
     TLogoNode *node = FLogoTree.Selected();
-    if (!node || node->Kind() != nkLogo || !FSourceImage)
+    if (!node || node->Kind() != nkLogo || !FSourceImage || !FOptionsForm)
         return;
     if (!FSourceImage->FrameHitsSource()) {
         FPrompts->ShowWarning(kNoPictureInFrame);
@@ -237,10 +237,12 @@ void TMainAppForm::DeleteMenuItemClick() { FTreeEditor.DeleteSelected(); }
 
 template <typename Command> void TMainAppForm::RunImageCommand(Command command)
 {
-    // The commands write from the whole picture of the shown logo.
+    // The commands write from the whole picture of the shown logo. A copy, since the document
+    // may be rebuilt (a resize of the pane) while a question of the command is open.
     if (FSourceImage && FOptionsForm) {
         try {
-            command(FSourceImage->Source);
+            const TBitmap source = FSourceImage->Source;
+            command(source);
         } catch (const std::exception &e) {
             FPrompts->ShowError(e.what());
         }

@@ -203,8 +203,11 @@ void TMainAppForm::ApplyLogoSettings()
 
 void TMainAppForm::FitimageintopaneClick()
 {
-    Fitimageintopane->setChecked(!Fitimageintopane->isChecked());
-    FitToPaneToolButton->setChecked(Fitimageintopane->isChecked());
+    // Checkable items tick themselves before they report the click; the state kept here
+    // decides, and every control that shows it follows.
+    FFitToPane = !FFitToPane;
+    Fitimageintopane->setChecked(FFitToPane);
+    FitToPaneToolButton->setChecked(FFitToPane);
     ShowSelectedLogo();
 }
 

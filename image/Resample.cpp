@@ -236,16 +236,19 @@ std::int32_t PairOf(const std::int16_t *w)
 }
 
 // The window of a block is read a chunk at a time down many rows at once, an access pattern the
-// hardware prefetchers do not follow; fetching the lines a little ahead into L2 keeps the pass
-// from waiting on memory.
+// hardware prefetchers do not follow. Fetching a few lines of each row well ahead into L2, row by
+// row, keeps the pass from waiting on memory. Called when chunk x starts a new group of lines.
+constexpr std::int32_t kPrefetchAhead = 2048;
+constexpr std::int32_t kPrefetchGroup = 256;
+
 void PrefetchWindow(const TVerticalBlock &block, std::int32_t x, std::int32_t x1)
 {
-    constexpr std::int32_t kAhead = 1024;
-    if (x + kAhead >= x1)
-        return;
+    const std::int32_t from = x + kPrefetchAhead;
+    const std::int32_t bytes = std::min(kPrefetchGroup, x1 - from);
     const std::uint8_t *last = block.TapRow(block.Last - 1) + block.V->Taps[block.Last - 1] * block.Stride;
-    for (const std::uint8_t *row = block.TapRow(block.First) + x + kAhead; row < last; row += block.Stride)
-        _mm_prefetch(reinterpret_cast<const char *>(row), _MM_HINT_T1);
+    for (const std::uint8_t *row = block.TapRow(block.First) + from; row < last; row += block.Stride)
+        for (std::int32_t i = 0; i < bytes; i += 64)
+            _mm_prefetch(reinterpret_cast<const char *>(row + i), _MM_HINT_T1);
 }
 
 // SSE2 is part of every x86-64 processor.
@@ -262,7 +265,7 @@ void VerticalSse2(const TVerticalBlock &block, std::int32_t x0, std::int32_t x1)
     for (std::int32_t x = x0;; x += 16) {
         // The last chunk overlaps the one before rather than reading past x1.
         x = std::min(x, x1 - 16);
-        if (((x - x0) & 48) == 0)
+        if ((x - x0) % kPrefetchGroup < 16)
             PrefetchWindow(block, x, x1);
         for (std::int32_t o = block.First; o < block.Last; ++o) {
             const std::int16_t *w = block.V->WeightsOf(o);
@@ -337,7 +340,7 @@ __attribute__((target("avx2"))) void VerticalAvx2(const TVerticalBlock &block, s
     const std::size_t stride = block.Stride;
     for (std::int32_t x = x0;; x += 32) {
         x = std::min(x, x1 - 32);
-        if (((x - x0) & 32) == 0)
+        if ((x - x0) % kPrefetchGroup < 32)
             PrefetchWindow(block, x, x1);
         for (std::int32_t o = block.First; o < block.Last; ++o) {
             const std::int16_t *w = block.V->WeightsOf(o);
@@ -417,26 +420,30 @@ struct TJob {
     TAxisFilter V;
     TVerticalKernel Vertical = VerticalScalar;
     THorizontalKernel Horizontal = HorizontalScalar;
+    std::int32_t RowBytes = 0; // of the usable source
+    std::int32_t BlockRows = 1;
+    std::atomic<std::int32_t> NextBlock{0};
 };
 
-// Output rows [first, last) of V, a block at a time: the vertical pass into the block's
-// intermediate rows (small enough to stay in cache), then the horizontal pass.
-void RunRows(const TJob &job, std::int32_t first, std::int32_t last)
+// The rows of V a block at a time, taking the next block until none is left (so a thread that
+// shares its core does less): the vertical pass into the block's intermediate rows, small enough
+// to stay in cache, then the horizontal pass.
+void RunBlocks(TJob &job)
 {
-    const std::int32_t rowBytes = 3 * job.H.SrcCount;
+    const std::int32_t rows = job.V.Size();
     TVerticalBlock block;
     block.Base = job.Src->Scanline(job.V.SrcFirst) + 3 * static_cast<std::size_t>(job.H.SrcFirst);
     block.Stride = job.Src->Stride();
     block.V = &job.V;
-    block.InterStride = static_cast<std::size_t>(rowBytes) + kInterPadding;
-    const std::int32_t blockRows =
-        std::clamp<std::int32_t>(static_cast<std::int32_t>((256 << 10) / (block.InterStride * 2)), 1, 64);
-    std::vector<std::int16_t> inter(static_cast<std::size_t>(std::min(blockRows, last - first)) * block.InterStride, 0);
+    block.InterStride = static_cast<std::size_t>(job.RowBytes) + kInterPadding;
+    std::vector<std::int16_t> inter(static_cast<std::size_t>(std::min(job.BlockRows, rows)) * block.InterStride, 0);
     block.Inter = inter.data();
-
-    for (block.First = first; block.First < last; block.First = block.Last) {
-        block.Last = std::min(block.First + blockRows, last);
-        job.Vertical(block, 0, rowBytes);
+    for (;;) {
+        block.First = job.NextBlock++ * job.BlockRows;
+        if (block.First >= rows)
+            break;
+        block.Last = std::min(block.First + job.BlockRows, rows);
+        job.Vertical(block, 0, job.RowBytes);
         for (std::int32_t o = block.First; o < block.Last; ++o)
             job.Horizontal(block.Out(o), job.H,
                            job.Dst->Scanline(job.V.DstFirst + o) + 3 * static_cast<std::size_t>(job.H.DstFirst));
@@ -488,25 +495,23 @@ void StretchResample(const TBitmap &src, TBitmap &dst, TRect srcRect, TRect dstR
     }
 
     const std::int32_t rows = job.V.Size();
+    job.RowBytes = 3 * job.H.SrcCount;
+    job.BlockRows = std::clamp<std::int32_t>((256 << 10) / ((job.RowBytes + kInterPadding) * 2), 1, 64);
+    const std::int32_t blocks = (rows + job.BlockRows - 1) / job.BlockRows;
     double work = 0.0;
     for (std::int32_t i = 0; i < rows; ++i)
-        work += static_cast<double>(job.V.Taps[i]) * 3 * job.H.SrcCount;
+        work += static_cast<double>(job.V.Taps[i]) * job.RowBytes;
     for (std::int32_t i = 0; i < job.H.Size(); ++i)
         work += static_cast<double>(job.H.Taps[i]) * 3 * rows;
     int limit = GThreadLimit.load();
     if (limit <= 0)
         limit = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const int threads = static_cast<int>(std::clamp(work / kWorkPerThread, 1.0, static_cast<double>(std::min(limit, rows))));
-    if (threads == 1) {
-        RunRows(job, 0, rows);
-        return;
-    }
+    const int threads = static_cast<int>(std::clamp(work / kWorkPerThread, 1.0, static_cast<double>(std::min(limit, blocks))));
     std::vector<std::thread> workers;
     workers.reserve(threads - 1);
     for (int t = 1; t < threads; ++t)
-        workers.emplace_back(RunRows, std::cref(job), static_cast<std::int32_t>(static_cast<std::int64_t>(rows) * t / threads),
-                             static_cast<std::int32_t>(static_cast<std::int64_t>(rows) * (t + 1) / threads));
-    RunRows(job, 0, rows / threads);
+        workers.emplace_back(RunBlocks, std::ref(job));
+    RunBlocks(job);
     for (std::thread &worker : workers)
         worker.join();
 }
