@@ -1,35 +1,18 @@
 // The view of a 24-megapixel photo: 6000 x 4000 resampled whole to 400 x 267 must take at most
 // 30 ms on one core. The plain double-precision resampler is timed beside it as the baseline, and
 // two other logo-like sizes and the all-cores run for comparison.
-#include <cstdint>
-#include <random>
-
 #include <benchmark/benchmark.h>
 
+#include "BenchPictures.h"
 #include "Resample.h"
 #include "image/ResampleReference.h"
 
 namespace vantorel {
 namespace {
 
-// Smooth gradients with some noise, like a photo.
 const TBitmap &Photo()
 {
-    static const TBitmap photo = [] {
-        constexpr std::int32_t kWidth = 6000, kHeight = 4000;
-        TBitmap b(kWidth, kHeight);
-        std::mt19937 random(42);
-        for (std::int32_t y = 0; y < kHeight; ++y) {
-            std::uint8_t *p = b.Scanline(y);
-            for (std::int32_t x = 0; x < kWidth; ++x, p += 3) {
-                const int noise = static_cast<int>(random() % 32);
-                p[0] = static_cast<std::uint8_t>((x * 200 / kWidth + noise) & 0xFF);
-                p[1] = static_cast<std::uint8_t>((y * 200 / kHeight + noise) & 0xFF);
-                p[2] = static_cast<std::uint8_t>(((x + y) / 40 + noise) & 0xFF);
-            }
-        }
-        return b;
-    }();
+    static const TBitmap photo = bench::MakePhoto(6000, 4000);
     return photo;
 }
 

@@ -102,7 +102,7 @@ TAxisFilter BuildAxis(std::int64_t srcLo, std::int64_t srcLen, std::int32_t srcL
     const std::int64_t first = std::max<std::int64_t>(dstLo, 0);
     const std::int64_t last = std::min<std::int64_t>(dstLo + dstLen, dstLimit);
     std::vector<double> w;
-    std::vector<std::int16_t> all;
+    std::vector<std::vector<std::int16_t>> runs;
     for (std::int64_t d = first; d < last; ++d) {
         const double centre = (static_cast<double>(d - dstLo) + 0.5) * scale;
         if (centre < a || centre >= b)
@@ -138,16 +138,28 @@ TAxisFilter BuildAxis(std::int64_t srcLo, std::int64_t srcLen, std::int32_t srcL
         while (end - 1 > begin && q[end - 1] == 0)
             --end;
         axis.Start.push_back(start + begin);
-        axis.Taps.push_back(end - begin);
-        all.insert(all.end(), q.begin() + begin, q.begin() + end);
+        runs.emplace_back(q.begin() + begin, q.begin() + end);
     }
-    const std::int32_t maxTaps = axis.Taps.empty() ? 0 : *std::max_element(axis.Taps.begin(), axis.Taps.end());
-    axis.WeightStride = RoundUp(std::max(maxTaps, 1), 4);
+    // Dropping the zero weights at the ends may leave a window starting or ending before the
+    // previous one; zero taps put back keep both edges in order, which the row streaming needs.
+    for (std::int32_t i = axis.Size() - 2; i >= 0; --i)
+        if (axis.Start[i] > axis.Start[i + 1]) {
+            runs[i].insert(runs[i].begin(), axis.Start[i] - axis.Start[i + 1], 0);
+            axis.Start[i] = axis.Start[i + 1];
+        }
+    for (std::int32_t i = 1; i < axis.Size(); ++i) {
+        const auto previousEnd = axis.Start[i - 1] + runs[i - 1].size();
+        if (axis.Start[i] + runs[i].size() < previousEnd)
+            runs[i].resize(previousEnd - axis.Start[i], 0);
+    }
+    std::size_t maxTaps = 1;
+    for (const auto &run : runs)
+        maxTaps = std::max(maxTaps, run.size());
+    axis.WeightStride = RoundUp(static_cast<std::int32_t>(maxTaps), 4);
     axis.Weights.assign(static_cast<std::size_t>(axis.Size()) * axis.WeightStride, 0);
-    std::size_t offset = 0;
     for (std::int32_t i = 0; i < axis.Size(); ++i) {
-        std::copy_n(all.begin() + offset, axis.Taps[i], axis.Weights.begin() + static_cast<std::size_t>(i) * axis.WeightStride);
-        offset += axis.Taps[i];
+        axis.Taps.push_back(static_cast<std::int32_t>(runs[i].size()));
+        std::copy(runs[i].begin(), runs[i].end(), axis.Weights.begin() + static_cast<std::size_t>(i) * axis.WeightStride);
     }
     return axis;
 }
@@ -168,7 +180,21 @@ void BuildPairWeights(TAxisFilter &axis)
 
 // --- Vertical pass: output rows [First, Last) of V, intermediate bytes [x0, x1). ---
 
+// Working memory of the row streaming (see VerticalStreamAvx2), one per thread.
+struct TStreamScratch {
+    struct TFeed {
+        std::int32_t Sum; // the output, then the offset of its sums
+        std::int32_t W01;
+        std::int32_t W23;
+    };
+    std::vector<TFeed> Feeds;
+    std::vector<std::int32_t> GroupEnd;
+    std::vector<std::int32_t> DoneEnd;
+    std::vector<std::int32_t> Sums;
+};
+
 struct TVerticalBlock {
+    TStreamScratch *Scratch = nullptr;
     const std::uint8_t *Base = nullptr; // the first usable source pixel
     std::size_t Stride = 0;
     const TAxisFilter *V = nullptr;
@@ -202,7 +228,7 @@ void VerticalScalar(const TVerticalBlock &block, std::int32_t x0, std::int32_t x
     }
 }
 
-// --- Horizontal pass: one intermediate row (interleaved R, G, B int16) into count pixels. ---
+// --- Horizontal pass: one intermediate row (interleaved R, G, B int16) into the written pixels of a row. ---
 
 std::uint8_t ToByte(std::int32_t acc)
 {
@@ -408,6 +434,128 @@ __attribute__((target("avx2"))) void HorizontalAvx2(const std::int16_t *in, cons
     }
 }
 
+
+// For a shrinking picture each source row feeds only a few output rows. Streaming the window's
+// rows in order, four at a time, into int32 sums of the output rows that read them reads every
+// source row once, in long runs the hardware prefetcher follows, and unpacks each row once.
+// Covers whole 32-byte chunks of [0, x1); returns false, doing nothing, where the rows feed too
+// many outputs at once (enlarging), for which computing each output from its taps is cheaper.
+constexpr std::int32_t kMaxStreamOutputs = 8;
+constexpr std::int32_t kStreamSumBytes = 256 << 10; // the sums stay in L2
+
+__attribute__((target("avx2"))) bool VerticalStreamAvx2(const TVerticalBlock &block, std::int32_t x1)
+{
+    const TAxisFilter &v = *block.V;
+    const std::int32_t rowLo = v.Start[block.First];
+    const std::int32_t rowHi = v.Start[block.Last - 1] + v.Taps[block.Last - 1];
+    // For each group of four rows, each output that reads any of them with its two weight pairs,
+    // and the outputs complete after the group.
+    using TFeed = TStreamScratch::TFeed;
+    std::vector<TFeed> &feeds = block.Scratch->Feeds;
+    std::vector<std::int32_t> &groupEnd = block.Scratch->GroupEnd;
+    std::vector<std::int32_t> &doneEnd = block.Scratch->DoneEnd;
+    std::vector<std::int32_t> &sums = block.Scratch->Sums;
+    feeds.clear();
+    groupEnd.clear();
+    doneEnd.clear();
+    std::int32_t open = block.First, next = block.First, outputs = 1;
+    for (std::int32_t r = rowLo; r < rowHi; r += 4) {
+        while (next < block.Last && v.Start[next] < r + 4)
+            ++next;
+        if (next - open > kMaxStreamOutputs)
+            return false;
+        outputs = std::max(outputs, next - open);
+        for (std::int32_t o = open; o < next; ++o) {
+            std::uint16_t w[4];
+            for (int k = 0; k < 4; ++k) {
+                const std::int32_t i = r + k - v.Start[o];
+                w[k] = i >= 0 && i < v.Taps[o] ? static_cast<std::uint16_t>(v.WeightsOf(o)[i]) : 0;
+            }
+            feeds.push_back({o, w[0] | (w[1] << 16), w[2] | (w[3] << 16)});
+        }
+        groupEnd.push_back(static_cast<std::int32_t>(feeds.size()));
+        while (open < block.Last && v.Start[open] + v.Taps[open] <= r + 4)
+            ++open;
+        doneEnd.push_back(open);
+    }
+    // Output o keeps its sums in slot o % outputs: at most that many are open at once.
+    const std::int32_t width = x1 & ~31;
+    const std::int32_t strip = std::clamp<std::int32_t>(kStreamSumBytes / (4 * outputs) & ~31, 32, width);
+    for (TFeed &feed : feeds)
+        feed.Sum = feed.Sum % outputs * strip;
+    sums.assign(static_cast<std::size_t>(outputs) * strip, 0);
+
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i round = _mm256_set1_epi32(1 << (kVerticalShift - 1));
+    for (std::int32_t s0 = 0; s0 < width; s0 += strip) {
+        const std::int32_t s1 = std::min(s0 + strip, width);
+        std::int32_t done = block.First;
+        const TFeed *feed = feeds.data();
+        for (std::int32_t r = rowLo, g = 0; r < rowHi; r += 4, ++g) {
+            const std::uint8_t *row[4];
+            for (int k = 0; k < 4; ++k)
+                row[k] = block.Base + static_cast<std::size_t>(std::min(r + k, rowHi - 1)) * block.Stride;
+            const TFeed *feedEnd = feeds.data() + groupEnd[g];
+            for (std::int32_t x = s0; x < s1; x += 32) {
+                const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row[0] + x));
+                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row[1] + x));
+                const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row[2] + x));
+                const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row[3] + x));
+                // Byte pairs of rows (0, 1) and (2, 3) as int16 pairs, in the in-lane order that
+                // the pack below undoes.
+                const __m256i abLo = _mm256_unpacklo_epi8(a, b), abHi = _mm256_unpackhi_epi8(a, b);
+                const __m256i cdLo = _mm256_unpacklo_epi8(c, d), cdHi = _mm256_unpackhi_epi8(c, d);
+                const __m256i ab0 = _mm256_unpacklo_epi8(abLo, zero), ab1 = _mm256_unpackhi_epi8(abLo, zero);
+                const __m256i ab2 = _mm256_unpacklo_epi8(abHi, zero), ab3 = _mm256_unpackhi_epi8(abHi, zero);
+                const __m256i cd0 = _mm256_unpacklo_epi8(cdLo, zero), cd1 = _mm256_unpackhi_epi8(cdLo, zero);
+                const __m256i cd2 = _mm256_unpacklo_epi8(cdHi, zero), cd3 = _mm256_unpackhi_epi8(cdHi, zero);
+                for (const TFeed *f = feed; f < feedEnd; ++f) {
+                    __m256i *q = reinterpret_cast<__m256i *>(sums.data() + f->Sum + (x - s0));
+                    const __m256i w01 = _mm256_set1_epi32(f->W01);
+                    const __m256i w23 = _mm256_set1_epi32(f->W23);
+                    _mm256_storeu_si256(q, _mm256_add_epi32(_mm256_loadu_si256(q),
+                        _mm256_add_epi32(_mm256_madd_epi16(ab0, w01), _mm256_madd_epi16(cd0, w23))));
+                    _mm256_storeu_si256(q + 1, _mm256_add_epi32(_mm256_loadu_si256(q + 1),
+                        _mm256_add_epi32(_mm256_madd_epi16(ab1, w01), _mm256_madd_epi16(cd1, w23))));
+                    _mm256_storeu_si256(q + 2, _mm256_add_epi32(_mm256_loadu_si256(q + 2),
+                        _mm256_add_epi32(_mm256_madd_epi16(ab2, w01), _mm256_madd_epi16(cd2, w23))));
+                    _mm256_storeu_si256(q + 3, _mm256_add_epi32(_mm256_loadu_si256(q + 3),
+                        _mm256_add_epi32(_mm256_madd_epi16(ab3, w01), _mm256_madd_epi16(cd3, w23))));
+                }
+            }
+            feed = feedEnd;
+            for (; done < doneEnd[g]; ++done) {
+                std::int32_t *sum = sums.data() + static_cast<std::size_t>(done % outputs) * strip;
+                std::int16_t *out = block.Out(done);
+                for (std::int32_t x = s0; x < s1; x += 32) {
+                    __m256i *q = reinterpret_cast<__m256i *>(sum + (x - s0));
+                    __m256i t[4];
+                    for (int i = 0; i < 4; ++i) {
+                        t[i] = _mm256_srai_epi32(_mm256_add_epi32(_mm256_loadu_si256(q + i), round), kVerticalShift);
+                        _mm256_storeu_si256(q + i, zero);
+                    }
+                    const __m256i first = _mm256_packs_epi32(t[0], t[1]);
+                    const __m256i second = _mm256_packs_epi32(t[2], t[3]);
+                    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + x), _mm256_permute2x128_si256(first, second, 0x20));
+                    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + x + 16),
+                                        _mm256_permute2x128_si256(first, second, 0x31));
+                }
+            }
+        }
+    }
+    return true;
+}
+
+__attribute__((target("avx2"))) void VerticalBestAvx2(const TVerticalBlock &block, std::int32_t x0, std::int32_t x1)
+{
+    if (x0 != 0 || x1 < 32 || !VerticalStreamAvx2(block, x1)) {
+        VerticalAvx2(block, x0, x1);
+        return;
+    }
+    if (x1 % 32 != 0)
+        VerticalAvx2(block, x1 - 32, x1);
+}
+
 #endif
 
 using TVerticalKernel = void (*)(const TVerticalBlock &, std::int32_t, std::int32_t);
@@ -431,7 +579,9 @@ struct TJob {
 void RunBlocks(TJob &job)
 {
     const std::int32_t rows = job.V.Size();
+    TStreamScratch scratch;
     TVerticalBlock block;
+    block.Scratch = &scratch;
     block.Base = job.Src->Scanline(job.V.SrcFirst) + 3 * static_cast<std::size_t>(job.H.SrcFirst);
     block.Stride = job.Src->Stride();
     block.V = &job.V;
@@ -480,7 +630,7 @@ void StretchResample(const TBitmap &src, TBitmap &dst, TRect srcRect, TRect dstR
     switch (ActiveSimd()) {
 #if defined(__x86_64__)
     case TSimd::Avx2:
-        job.Vertical = VerticalAvx2;
+        job.Vertical = VerticalBestAvx2;
         job.Horizontal = HorizontalAvx2;
         BuildPairWeights(job.H);
         break;
