@@ -55,28 +55,22 @@ bool TScriptedPromptService::InputQuery(const std::string &caption, const std::s
     return TakeText(value);
 }
 
+bool TScriptedPromptService::FileDialog(TRecordedPrompt::TKind kind, const TFileDialogRequest &request,
+                                        std::string &fileName)
+{
+    FPrompts.push_back(
+        {kind, request.Caption, {}, TPromptIcon::Question, TPromptButtons::Ok, request.FileName, request});
+    return TakeText(fileName);
+}
+
 bool TScriptedPromptService::OpenFileDialog(const TFileDialogRequest &request, std::string &fileName)
 {
-    FPrompts.push_back({TRecordedPrompt::OpenFile,
-                        request.Caption,
-                        {},
-                        TPromptIcon::Question,
-                        TPromptButtons::Ok,
-                        request.FileName,
-                        request});
-    return TakeText(fileName);
+    return FileDialog(TRecordedPrompt::OpenFile, request, fileName);
 }
 
 bool TScriptedPromptService::SaveFileDialog(const TFileDialogRequest &request, std::string &fileName)
 {
-    FPrompts.push_back({TRecordedPrompt::SaveFile,
-                        request.Caption,
-                        {},
-                        TPromptIcon::Question,
-                        TPromptButtons::Ok,
-                        request.FileName,
-                        request});
-    return TakeText(fileName);
+    return FileDialog(TRecordedPrompt::SaveFile, request, fileName);
 }
 
 std::vector<std::string> TScriptedPromptService::Texts() const

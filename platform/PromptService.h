@@ -87,6 +87,7 @@ public:
 
 private:
     bool TakeText(std::string &value);
+    bool FileDialog(TRecordedPrompt::TKind kind, const TFileDialogRequest &request, std::string &fileName);
 
     std::deque<TAnswer> FAnswers;
     std::vector<TRecordedPrompt> FPrompts;
