@@ -572,8 +572,10 @@ void TMainAppForm::FormActivate()
 
 bool TMainAppForm::event(QEvent *event)
 {
+    // Run from the event loop, not inside the platform's activation: work that opens a box there
+    // would run a modal loop that cannot take the platform's events, and the box would stay blank.
     if (event->type() == QEvent::WindowActivate)
-        FormActivate();
+        QMetaObject::invokeMethod(this, &TMainAppForm::FormActivate, Qt::QueuedConnection);
     return QMainWindow::event(event);
 }
 
