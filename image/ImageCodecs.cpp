@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include <QFile>
@@ -33,7 +36,6 @@ namespace {
 
 // A picture within the side limit can still be too big to hold; past this many bytes of bitmap a
 // header is taken as hostile rather than allocating.
-constexpr std::uint64_t kMaxPictureBytes = std::uint64_t(1) << 30;
 // A progressive JPEG can be made of endless tiny scans that take minutes to decode.
 constexpr int kMaxJpegScans = 1000;
 
@@ -94,15 +96,70 @@ TFile OpenFile(const std::string &fileName, const char *mode)
     return file;
 }
 
-// Buffered data reaches the disk only here, so a full disk shows up at the flush or the close.
-void CloseWritten(TFile &file, const std::string &fileName)
-{
-    std::FILE *raw = file.release();
-    const bool flushed = std::fflush(raw) == 0 && !std::ferror(raw);
-    const int savedErrno = errno;
-    if (std::fclose(raw) != 0 || !flushed)
-        Fail(fileName, std::string("cannot write the file: ") + std::strerror(flushed ? errno : savedErrno));
-}
+// A file being written: the data goes to a temporary file beside the target, which takes the
+// target's place only once it is whole. A failed write never damages the file that was there,
+// which may be the very picture being rewritten. Buffered data reaches the disk only at the end,
+// so a full disk shows up at the flush or the close.
+class TOutputFile {
+public:
+    explicit TOutputFile(const std::string &fileName) : FTarget(fileName), FTemp(fileName + ".XXXXXX")
+    {
+        const int fd = ::mkostemp(FTemp.data(), O_CLOEXEC);
+        if (fd < 0)
+            Fail(fileName, std::string("cannot open the file: ") + std::strerror(errno));
+        FFile = ::fdopen(fd, "wb");
+        if (!FFile) {
+            const int saved = errno;
+            ::close(fd);
+            ::unlink(FTemp.c_str());
+            Fail(fileName, std::string("cannot open the file: ") + std::strerror(saved));
+        }
+    }
+    ~TOutputFile()
+    {
+        if (FFile)
+            std::fclose(FFile);
+        if (!FCommitted)
+            ::unlink(FTemp.c_str());
+    }
+    TOutputFile(const TOutputFile &) = delete;
+    TOutputFile &operator=(const TOutputFile &) = delete;
+
+    std::FILE *get() const { return FFile; }
+
+    void Commit()
+    {
+        const bool flushed = std::fflush(FFile) == 0 && !std::ferror(FFile);
+        int failure = flushed ? 0 : errno;
+        // A replaced file keeps its permissions; a new one gets the usual ones.
+        struct stat existing {};
+        const mode_t mode = ::stat(FTarget.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode();
+        if (!failure && ::fchmod(::fileno(FFile), mode) != 0)
+            failure = errno;
+        const int closed = std::fclose(FFile);
+        FFile = nullptr;
+        if (!failure && closed != 0)
+            failure = errno;
+        if (!failure && ::rename(FTemp.c_str(), FTarget.c_str()) != 0)
+            failure = errno;
+        if (failure)
+            Fail(FTarget, std::string("cannot write the file: ") + std::strerror(failure));
+        FCommitted = true;
+    }
+
+private:
+    static mode_t NewFileMode()
+    {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return 0666 & ~mask;
+    }
+
+    std::string FTarget;
+    std::string FTemp;
+    std::FILE *FFile = nullptr;
+    bool FCommitted = false;
+};
 
 // ---- JPEG ----------------------------------------------------------------------------------
 
@@ -221,13 +278,6 @@ TPoint JpegOpenHeader(TJpegDecoder &decoder, std::FILE *file, const std::string 
     return {static_cast<std::int32_t>(decoder.Info.image_width), static_cast<std::int32_t>(decoder.Info.image_height)};
 }
 
-TPoint ReadJpegSize(const std::string &fileName)
-{
-    TFile file = OpenFile(fileName, "rb");
-    TJpegDecoder decoder;
-    return JpegOpenHeader(decoder, file.get(), fileName);
-}
-
 TBitmap ReadJpeg(const std::string &fileName)
 {
     TFile file = OpenFile(fileName, "rb");
@@ -320,13 +370,6 @@ TPoint PngOpenHeader(TPngReader &reader, std::FILE *file, const std::string &fil
     const png_uint_32 height = png_get_image_height(reader.Png, reader.Info);
     CheckPictureSize(fileName, width, height);
     return {static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
-}
-
-TPoint ReadPngSize(const std::string &fileName)
-{
-    TFile file = OpenFile(fileName, "rb");
-    TPngReader reader(fileName);
-    return PngOpenHeader(reader, file.get(), fileName);
 }
 
 TBitmap ReadPng(const std::string &fileName)
@@ -485,20 +528,33 @@ void PrepareQtReader(QImageReader &reader, const std::string &fileName)
         Fail(fileName, reader.errorString().toStdString());
 }
 
-TPoint ReadQtSize(const std::string &fileName)
+// Qt fills the missing rows of a cut-off bitmap file without a word; an uncompressed one must
+// hold all the rows its header promises.
+void CheckBitmapFileComplete(const std::string &fileName)
 {
-    QImageReader reader;
-    PrepareQtReader(reader, fileName);
-    QSize size = reader.size();
-    if (!size.isValid()) {
-        // The format keeps its size to itself: decode to learn it.
-        QImage image;
-        if (!reader.read(&image))
-            Fail(fileName, reader.errorString().toStdString());
-        size = image.size();
-    }
-    CheckPictureSize(fileName, size.width(), size.height());
-    return {size.width(), size.height()};
+    TFile file = OpenFile(fileName, "rb");
+    std::uint8_t h[54] = {};
+    if (std::fread(h, 1, sizeof h, file.get()) != sizeof h || h[0] != 'B' || h[1] != 'M')
+        return; // not a plain bitmap file: Qt's reader judges it
+    auto le = [&h](int at, int bytes) {
+        std::uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = (v << 8) | h[at + i];
+        return v;
+    };
+    const std::uint32_t infoSize = le(14, 4), compression = le(30, 4), bits = le(28, 2);
+    if (infoSize < 40 || (compression != 0 && compression != 3))
+        return; // an old header or run-length data: sizes cannot be checked this way
+    const auto width = static_cast<std::int32_t>(le(18, 4));
+    const auto height = static_cast<std::int32_t>(le(22, 4));
+    const std::uint64_t rowBytes =
+        (static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(width))) * bits + 31) / 32 * 4;
+    const std::uint64_t needed =
+        le(10, 4) + rowBytes * static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(height)));
+    std::fseek(file.get(), 0, SEEK_END);
+    const long size = std::ftell(file.get());
+    if (size >= 0 && static_cast<std::uint64_t>(size) < needed)
+        Fail(fileName, "the bitmap file is cut short");
 }
 
 TBitmap ReadQt(const std::string &fileName)
@@ -508,6 +564,8 @@ TBitmap ReadQt(const std::string &fileName)
     const QSize size = reader.size();
     if (size.isValid())
         CheckPictureSize(fileName, size.width(), size.height());
+    if (reader.format() == "bmp")
+        CheckBitmapFileComplete(fileName);
     QImage image;
     if (!reader.read(&image))
         Fail(fileName, reader.errorString().toStdString());
@@ -867,23 +925,6 @@ TBitmap ReadPicture(const std::string &fileName)
     return ReadQt(fileName);
 }
 
-TPoint ReadPictureSize(const std::string &fileName)
-{
-    switch (FormatOf(fileName)) {
-    case TPictureFormat::Jpeg:
-        return ReadJpegSize(fileName);
-    case TPictureFormat::Png:
-        return ReadPngSize(fileName);
-    case TPictureFormat::Gif: {
-        const TGifReader gif = OpenGif(fileName);
-        return {gif->SWidth, gif->SHeight};
-    }
-    case TPictureFormat::Other:
-        break;
-    }
-    return ReadQtSize(fileName);
-}
-
 void WriteBMP(const TBitmap &bitmap, const std::string &fileName)
 {
     CheckWritable(bitmap, fileName);
@@ -904,7 +945,7 @@ void WriteBMP(const TBitmap &bitmap, const std::string &fileName)
     PutLE(header + 34, static_cast<std::uint32_t>(imageBytes), 4);      // uncompressed, then sizes
     // The resolution and palette fields stay 0.
 
-    TFile file = OpenFile(fileName, "wb");
+    TOutputFile file(fileName);
     bool written = std::fwrite(header, 1, sizeof header, file.get()) == sizeof header;
     // Rows are padded to 4 bytes just like the bitmap's, so only red and blue change places.
     std::vector<std::uint8_t> row(bitmap.Stride(), 0);
@@ -919,31 +960,31 @@ void WriteBMP(const TBitmap &bitmap, const std::string &fileName)
     }
     if (!written)
         Fail(fileName, std::string("cannot write the file: ") + std::strerror(errno));
-    CloseWritten(file, fileName);
+    file.Commit();
 }
 
 void WriteJPEG(const TBitmap &bitmap, const std::string &fileName, int quality)
 {
     CheckWritable(bitmap, fileName);
-    TFile file = OpenFile(fileName, "wb");
+    TOutputFile file(fileName);
     {
         TJpegEncoder encoder;
         if (!JpegEncode(encoder, file.get(), bitmap, quality))
             Fail(fileName, encoder.Error.Message);
     }
-    CloseWritten(file, fileName);
+    file.Commit();
 }
 
 void WritePNG(const TBitmap &bitmap, const std::string &fileName)
 {
     CheckWritable(bitmap, fileName);
-    TFile file = OpenFile(fileName, "wb");
+    TOutputFile file(fileName);
     {
         TPngWriter writer(fileName);
         if (!PngEncode(writer, file.get(), bitmap))
             Fail(fileName, writer.Message.Text);
     }
-    CloseWritten(file, fileName);
+    file.Commit();
 }
 
 void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits)
@@ -966,8 +1007,8 @@ void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits)
         Fail(fileName, "out of memory");
 
     // The file is opened here rather than by giflib, which would create it readable by its owner
-    // only.
-    TFile file = OpenFile(fileName, "wb");
+    // only, and in place.
+    TOutputFile file(fileName);
     int error = 0;
     std::unique_ptr<GifFileType, TGifWriterCloser> gif(EGifOpen(file.get(), GifWrite, &error));
     if (!gif)
@@ -983,7 +1024,7 @@ void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits)
     }
     if (EGifCloseFile(gif.release(), &error) == GIF_ERROR) // writes the trailer
         Fail(fileName, GifErrorText(error));
-    CloseWritten(file, fileName);
+    file.Commit();
 }
 
 const TGIFDefaults &GIFDefaults() { return GIFDefaultsStore(); }

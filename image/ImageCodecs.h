@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -16,16 +17,15 @@ public:
 
 // Sides larger than this overflow the program's 32-bit geometry; such pictures are refused.
 inline constexpr std::int32_t kMaxPictureSide = 46340;
+// Nor is a picture allowed more than this many bytes of bitmap, so a small hostile file cannot
+// make the program ask for absurd memory.
+inline constexpr std::uint64_t kMaxPictureBytes = std::uint64_t(1) << 30;
 
 // Reads a picture, the reader chosen by the upper-cased extension: ".JPG"/".JPEG" libjpeg,
 // ".PNG" libpng (transparency over white), ".GIF" giflib (the first frame drawn at its place on
 // a white bitmap of the logical screen size), anything else the Qt image reader, converted to
 // 24 bits. Raises EImageError for a missing, damaged or too large picture.
 TBitmap ReadPicture(const std::string &fileName);
-// The size of a picture as ReadPicture would give it (for a GIF its logical screen), reading as
-// little of the file as the format allows. Raises EImageError like ReadPicture.
-TPoint ReadPictureSize(const std::string &fileName);
-
 // Writers; each raises EImageError when the file cannot be written.
 void WriteBMP(const TBitmap &bitmap, const std::string &fileName);
 void WriteJPEG(const TBitmap &bitmap, const std::string &fileName, int quality);

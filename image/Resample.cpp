@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -61,7 +63,7 @@ struct TAxisFilter {
     std::int32_t DstFirst = 0; // first written destination pixel, bitmap coordinates
     std::int32_t SrcFirst = 0; // first usable source pixel, bitmap coordinates
     std::int32_t SrcCount = 0;
-    std::int32_t WeightStride = 0; // a multiple of 4, zero padded
+    std::int32_t WeightStride = 0;   // a multiple of 4, zero padded
     std::vector<std::int32_t> Start; // first tap, relative to SrcFirst
     std::vector<std::int32_t> Taps;
     std::vector<std::int16_t> Weights;
@@ -70,7 +72,10 @@ struct TAxisFilter {
     std::vector<std::int16_t> PairWeights;
 
     std::int32_t Size() const { return static_cast<std::int32_t>(Start.size()); }
-    const std::int16_t *WeightsOf(std::int32_t i) const { return Weights.data() + static_cast<std::size_t>(i) * WeightStride; }
+    const std::int16_t *WeightsOf(std::int32_t i) const
+    {
+        return Weights.data() + static_cast<std::size_t>(i) * WeightStride;
+    }
     const std::int16_t *PairWeightsOf(std::int32_t i) const
     {
         return PairWeights.data() + static_cast<std::size_t>(i) * WeightStride * 4;
@@ -159,7 +164,8 @@ TAxisFilter BuildAxis(std::int64_t srcLo, std::int64_t srcLen, std::int32_t srcL
     axis.Weights.assign(static_cast<std::size_t>(axis.Size()) * axis.WeightStride, 0);
     for (std::int32_t i = 0; i < axis.Size(); ++i) {
         axis.Taps.push_back(static_cast<std::int32_t>(runs[i].size()));
-        std::copy(runs[i].begin(), runs[i].end(), axis.Weights.begin() + static_cast<std::size_t>(i) * axis.WeightStride);
+        std::copy(runs[i].begin(), runs[i].end(),
+                  axis.Weights.begin() + static_cast<std::size_t>(i) * axis.WeightStride);
     }
     return axis;
 }
@@ -434,7 +440,6 @@ __attribute__((target("avx2"))) void HorizontalAvx2(const std::int16_t *in, cons
     }
 }
 
-
 // For a shrinking picture each source row feeds only a few output rows. Streaming the window's
 // rows in order, four at a time, into int32 sums of the output rows that read them reads every
 // source row once, in long runs the hardware prefetcher follows, and unpacks each row once.
@@ -513,14 +518,18 @@ __attribute__((target("avx2"))) bool VerticalStreamAvx2(const TVerticalBlock &bl
                     __m256i *q = reinterpret_cast<__m256i *>(sums.data() + f->Sum + (x - s0));
                     const __m256i w01 = _mm256_set1_epi32(f->W01);
                     const __m256i w23 = _mm256_set1_epi32(f->W23);
-                    _mm256_storeu_si256(q, _mm256_add_epi32(_mm256_loadu_si256(q),
-                        _mm256_add_epi32(_mm256_madd_epi16(ab0, w01), _mm256_madd_epi16(cd0, w23))));
+                    _mm256_storeu_si256(
+                        q, _mm256_add_epi32(_mm256_loadu_si256(q), _mm256_add_epi32(_mm256_madd_epi16(ab0, w01),
+                                                                                    _mm256_madd_epi16(cd0, w23))));
                     _mm256_storeu_si256(q + 1, _mm256_add_epi32(_mm256_loadu_si256(q + 1),
-                        _mm256_add_epi32(_mm256_madd_epi16(ab1, w01), _mm256_madd_epi16(cd1, w23))));
+                                                                _mm256_add_epi32(_mm256_madd_epi16(ab1, w01),
+                                                                                 _mm256_madd_epi16(cd1, w23))));
                     _mm256_storeu_si256(q + 2, _mm256_add_epi32(_mm256_loadu_si256(q + 2),
-                        _mm256_add_epi32(_mm256_madd_epi16(ab2, w01), _mm256_madd_epi16(cd2, w23))));
+                                                                _mm256_add_epi32(_mm256_madd_epi16(ab2, w01),
+                                                                                 _mm256_madd_epi16(cd2, w23))));
                     _mm256_storeu_si256(q + 3, _mm256_add_epi32(_mm256_loadu_si256(q + 3),
-                        _mm256_add_epi32(_mm256_madd_epi16(ab3, w01), _mm256_madd_epi16(cd3, w23))));
+                                                                _mm256_add_epi32(_mm256_madd_epi16(ab3, w01),
+                                                                                 _mm256_madd_epi16(cd3, w23))));
                 }
             }
             feed = feedEnd;
@@ -536,7 +545,8 @@ __attribute__((target("avx2"))) bool VerticalStreamAvx2(const TVerticalBlock &bl
                     }
                     const __m256i first = _mm256_packs_epi32(t[0], t[1]);
                     const __m256i second = _mm256_packs_epi32(t[2], t[3]);
-                    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + x), _mm256_permute2x128_si256(first, second, 0x20));
+                    _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + x),
+                                        _mm256_permute2x128_si256(first, second, 0x20));
                     _mm256_storeu_si256(reinterpret_cast<__m256i *>(out + x + 16),
                                         _mm256_permute2x128_si256(first, second, 0x31));
                 }
@@ -621,10 +631,10 @@ void StretchResample(const TBitmap &src, TBitmap &dst, TRect srcRect, TRect dstR
     TJob job;
     job.Src = &src;
     job.Dst = &dst;
-    job.H = BuildAxis(srcRect.Left, static_cast<std::int64_t>(srcRect.Right) - srcRect.Left, src.Width(),
-                      dstRect.Left, static_cast<std::int64_t>(dstRect.Right) - dstRect.Left, dst.Width());
-    job.V = BuildAxis(srcRect.Top, static_cast<std::int64_t>(srcRect.Bottom) - srcRect.Top, src.Height(),
-                      dstRect.Top, static_cast<std::int64_t>(dstRect.Bottom) - dstRect.Top, dst.Height());
+    job.H = BuildAxis(srcRect.Left, static_cast<std::int64_t>(srcRect.Right) - srcRect.Left, src.Width(), dstRect.Left,
+                      static_cast<std::int64_t>(dstRect.Right) - dstRect.Left, dst.Width());
+    job.V = BuildAxis(srcRect.Top, static_cast<std::int64_t>(srcRect.Bottom) - srcRect.Top, src.Height(), dstRect.Top,
+                      static_cast<std::int64_t>(dstRect.Bottom) - dstRect.Top, dst.Height());
     if (job.H.Size() == 0 || job.V.Size() == 0)
         return;
     switch (ActiveSimd()) {
@@ -656,14 +666,34 @@ void StretchResample(const TBitmap &src, TBitmap &dst, TRect srcRect, TRect dstR
     int limit = GThreadLimit.load();
     if (limit <= 0)
         limit = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const int threads = static_cast<int>(std::clamp(work / kWorkPerThread, 1.0, static_cast<double>(std::min(limit, blocks))));
+    const int threads =
+        static_cast<int>(std::clamp(work / kWorkPerThread, 1.0, static_cast<double>(std::min(limit, blocks))));
+    // A thread takes a block only after its working memory is had, so a thread that cannot
+    // start or cannot get its memory leaves its share to the others.
     std::vector<std::thread> workers;
     workers.reserve(threads - 1);
-    for (int t = 1; t < threads; ++t)
-        workers.emplace_back(RunBlocks, std::ref(job));
-    RunBlocks(job);
+    for (int t = 1; t < threads; ++t) {
+        try {
+            workers.emplace_back([&job] {
+                try {
+                    RunBlocks(job);
+                } catch (...) {
+                }
+            });
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
+    std::exception_ptr failure;
+    try {
+        RunBlocks(job);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     for (std::thread &worker : workers)
         worker.join();
+    if (failure && static_cast<std::int64_t>(job.NextBlock.load()) * job.BlockRows < job.V.Size())
+        std::rethrow_exception(failure);
 }
 
 } // namespace vantorel

@@ -100,6 +100,11 @@ const TBitmap &TSourceImage::BuildView()
     const std::int32_t ew = ExtentWidth, eh = ExtentHeight, pw = PaneWidth, ph = PaneHeight;
 
     if (!FitToPane || (ew <= pw && eh <= ph)) {
+        // The work area adds the logo's proportions to the picture; at 100 % it becomes a bitmap.
+        if (ew > kMaxPictureSide || eh > kMaxPictureSide ||
+            static_cast<std::uint64_t>(ew) * static_cast<std::uint64_t>(eh) * 3 > kMaxPictureBytes)
+            throw EImageError(FileName + ": the work area of " + std::to_string(ew) + " x " + std::to_string(eh) +
+                              " pixels is too large to show at 100 %; fit the image into the pane");
         ViewWidth = ew;
         ViewHeight = eh;
         ViewSourceWidth = SourceWidth;
@@ -361,9 +366,12 @@ void TSourceImage::RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, con
 
 bool TSourceImage::CheckImageFile(const std::string &fileName, TPromptService &prompts)
 {
+    // The whole picture is read, not only its header: a file whose data is damaged must not
+    // enter the library to fail at every display.
     TPoint size;
     try {
-        size = ReadPictureSize(fileName);
+        const TBitmap picture = ReadPicture(fileName);
+        size = {picture.Width(), picture.Height()};
     } catch (...) {
         prompts.ShowError("Error loading image. Check if you have enough disk space and write permissions.");
         return false;

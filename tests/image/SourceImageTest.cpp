@@ -34,8 +34,8 @@ bool Near(TColor a, TColor b)
 
 // A document of a one-colour picture written losslessly and loaded back, with its own logo record.
 struct TDocument {
-    explicit TDocument(std::int32_t width, std::int32_t height, std::int32_t logoWidth = 1,
-                       std::int32_t logoHeight = 1, TColor color = kGrey)
+    explicit TDocument(std::int32_t width, std::int32_t height, std::int32_t logoWidth = 1, std::int32_t logoHeight = 1,
+                       TColor color = kGrey)
     {
         Node.LogoWidth = logoWidth;
         Node.LogoHeight = logoHeight;
@@ -102,13 +102,28 @@ struct TViewCase {
 const TViewCase kViews[] = {
     {"800 x 300 is only too wide: by width", {800, 300}, {8, 3}, {400, 400}, true, {400, 150}, {400, 150}},
     {"300 x 800 is only too high: by height", {300, 800}, {3, 8}, {400, 400}, true, {150, 400}, {150, 400}},
-    {"800 x 600 too wide and too high: by width suffices", {800, 600}, {4, 3}, {400, 400}, true, {400, 300},
+    {"800 x 600 too wide and too high: by width suffices",
+     {800, 600},
+     {4, 3},
+     {400, 400},
+     true,
+     {400, 300},
      {400, 300}},
-    {"1000 x 2000 by width is still too high: by height", {1000, 2000}, {1, 2}, {500, 500}, true, {250, 500},
+    {"1000 x 2000 by width is still too high: by height",
+     {1000, 2000},
+     {1, 2},
+     {500, 500},
+     true,
+     {250, 500},
      {250, 500}},
     {"300 x 200 fits: 100 % with fitting on", {300, 200}, {3, 2}, {400, 400}, true, {300, 200}, {300, 200}},
     {"300 x 200 fits: 100 % with fitting off", {300, 200}, {3, 2}, {400, 400}, false, {300, 200}, {300, 200}},
-    {"1000 x 800 with fitting off: 100 %, the pane scrolls", {1000, 800}, {5, 4}, {400, 400}, false, {1000, 800},
+    {"1000 x 800 with fitting off: 100 %, the pane scrolls",
+     {1000, 800},
+     {5, 4},
+     {400, 400},
+     false,
+     {1000, 800},
      {1000, 800}},
     {"640 x 480 padded to 640 x 800, fitted", {640, 480}, {128, 160}, {400, 400}, true, {320, 400}, {320, 240}},
     {"a view side that scales to nothing keeps one pixel", {16, 16}, {1, 1000}, {10, 10}, true, {1, 10}, {0, 0}},
@@ -275,10 +290,10 @@ TEST(FrameHitTest, ExampleFrame)
 {
     const TRect r{100, 100, 200, 150};
     const THitCase cases[] = {
-        {{97, 120}, fhOutside}, {{202, 120}, fhOutside}, {{102, 120}, fhInside},     {{101, 120}, fhLeft},
-        {{150, 99}, fhTop},     {{98, 98}, fhTopLeft},   {{107, 101}, fhTopLeft},    {{108, 101}, fhTop},
+        {{97, 120}, fhOutside},      {{202, 120}, fhOutside}, {{102, 120}, fhInside},    {{101, 120}, fhLeft},
+        {{150, 99}, fhTop},          {{98, 98}, fhTopLeft},   {{107, 101}, fhTopLeft},   {{108, 101}, fhTop},
         {{201, 151}, fhBottomRight}, {{195, 98}, fhTopRight}, {{99, 148}, fhBottomLeft}, {{198, 120}, fhRight},
-        {{150, 149}, fhBottom}, {{150, 152}, fhOutside},
+        {{150, 149}, fhBottom},      {{150, 152}, fhOutside},
     };
     for (const THitCase &c : cases)
         EXPECT_EQ(TSourceImage::HitTest(c.Point.X, c.Point.Y, r), c.Expected)
@@ -312,23 +327,68 @@ struct TClipCase {
 };
 
 const TClipCase kClips[] = {
-    {"frame inside the picture", {200, 200}, false, {10, 10, 138, 138}, {128, 128}, {10, 10, 138, 138},
+    {"frame inside the picture",
+     {200, 200},
+     false,
+     {10, 10, 138, 138},
+     {128, 128},
+     {10, 10, 138, 138},
      {0, 0, 128, 128}},
-    {"frame inside the picture, Keep", {200, 200}, true, {10, 10, 138, 138}, {128, 128}, {10, 10, 138, 138},
+    {"frame inside the picture, Keep",
+     {200, 200},
+     true,
+     {10, 10, 138, 138},
+     {128, 128},
+     {10, 10, 138, 138},
      {0, 0, 128, 128}},
-    {"50 pixels past the left edge: 150 x 200 fitted by height and centred", {200, 300}, false, {-50, 50, 150, 250},
-     {128, 128}, {0, 50, 150, 250}, {16, 0, 112, 128}},
-    {"50 pixels past the left edge, Keep: cut 32, then centred", {200, 300}, true, {-50, 50, 150, 250}, {128, 128},
-     {0, 50, 150, 250}, {16, 0, 112, 128}},
-    {"400 x 100 fitted, not stretched", {500, 500}, false, {50, 200, 450, 300}, {128, 128}, {50, 200, 450, 300},
+    {"50 pixels past the left edge: 150 x 200 fitted by height and centred",
+     {200, 300},
+     false,
+     {-50, 50, 150, 250},
+     {128, 128},
+     {0, 50, 150, 250},
+     {16, 0, 112, 128}},
+    {"50 pixels past the left edge, Keep: cut 32, then centred",
+     {200, 300},
+     true,
+     {-50, 50, 150, 250},
+     {128, 128},
+     {0, 50, 150, 250},
+     {16, 0, 112, 128}},
+    {"400 x 100 fitted, not stretched",
+     {500, 500},
+     false,
+     {50, 200, 450, 300},
+     {128, 128},
+     {50, 200, 450, 300},
      {0, 48, 128, 80}},
-    {"400 x 100 with Keep fills the logo", {500, 500}, true, {50, 200, 450, 300}, {128, 128}, {50, 200, 450, 300},
+    {"400 x 100 with Keep fills the logo",
+     {500, 500},
+     true,
+     {50, 200, 450, 300},
+     {128, 128},
+     {50, 200, 450, 300},
      {0, 0, 128, 128}},
-    {"200 x 5 covered: Round(2.5) = 2", {200, 200}, false, {0, 195, 200, 395}, {100, 100}, {0, 195, 200, 200},
+    {"200 x 5 covered: Round(2.5) = 2",
+     {200, 200},
+     false,
+     {0, 195, 200, 395},
+     {100, 100},
+     {0, 195, 200, 200},
      {0, 49, 100, 51}},
-    {"200 x 7 covered: Round(3.5) = 4", {200, 200}, false, {0, 193, 200, 393}, {100, 100}, {0, 193, 200, 200},
+    {"200 x 7 covered: Round(3.5) = 4",
+     {200, 200},
+     false,
+     {0, 193, 200, 393},
+     {100, 100},
+     {0, 193, 200, 200},
      {0, 48, 100, 52}},
-    {"past the bottom-right corner, Keep", {200, 200}, true, {100, 150, 300, 350}, {100, 100}, {100, 150, 200, 200},
+    {"past the bottom-right corner, Keep",
+     {200, 200},
+     true,
+     {100, 150, 300, 350},
+     {100, 100},
+     {100, 150, 200, 200},
      {25, 37, 75, 62}},
 };
 
@@ -476,8 +536,8 @@ std::string GifWithScreen(std::uint16_t width, std::uint16_t height)
     gif += static_cast<char>(width >> 8);
     gif += static_cast<char>(height & 0xFF);
     gif += static_cast<char>(height >> 8);
-    const unsigned char rest[] = {0x80, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00,
-                                  0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
+    const unsigned char rest[] = {0x80, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00,
+                                  0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B};
     gif.append(reinterpret_cast<const char *>(rest), sizeof rest);
     return gif;
 }
@@ -499,8 +559,8 @@ TEST(CheckImageFile, AcceptsReadablePicturesOfAtLeast16x16)
         {"15 x 200 is too narrow", "b.png", [](const std::string &f) { Png(f, 15, 200); }, false, kSizeError},
         {"200 x 15 is too low", "c.bmp", [](const std::string &f) { WriteBMP(TBitmap(200, 15), f); }, false,
          kSizeError},
-        {"a text file named .jpg", "d.jpg", [](const std::string &f) { test::WriteFile(f, "not a picture\n"); },
-         false, kLoadError},
+        {"a text file named .jpg", "d.jpg", [](const std::string &f) { test::WriteFile(f, "not a picture\n"); }, false,
+         kLoadError},
         {"a missing file", "missing.png", [](const std::string &) {}, false, kLoadError},
         {"a GIF's logical screen counts, not its 1 x 1 frame", "e.gif",
          [](const std::string &f) { test::WriteFile(f, GifWithScreen(16, 20)); }, true, ""},
@@ -508,6 +568,15 @@ TEST(CheckImageFile, AcceptsReadablePicturesOfAtLeast16x16)
          [](const std::string &f) { test::WriteFile(f, GifWithScreen(46340, 16)); }, true, ""},
         {"a side of 46341 is refused as unreadable", "g.gif",
          [](const std::string &f) { test::WriteFile(f, GifWithScreen(46341, 16)); }, false, kLoadError},
+        {"a sound header over damaged data is refused", "h.png",
+         [](const std::string &f) {
+             Png(f, 64, 64);
+             std::string bytes = test::ReadFile(f);
+             for (std::size_t i = 60; i < bytes.size() - 20; ++i)
+                 bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+             test::WriteFile(f, bytes);
+         },
+         false, kLoadError},
     };
     test::TTempDir dir;
     for (const TCheckCase &c : cases) {
@@ -523,6 +592,22 @@ TEST(CheckImageFile, AcceptsReadablePicturesOfAtLeast16x16)
             EXPECT_EQ(prompts.Prompts()[0].Text, c.Message) << c.Description;
         }
     }
+}
+
+TEST(SourceImage, AWorkAreaTooLargeToShowAtFullSizeIsRefusedButCanBeFitted)
+{
+    // A small file of a very long picture: with a 128 x 160 logo the work area is 40000 x 50000,
+    // six gigabytes at 100 %.
+    test::TTempDir dir;
+    WritePNG(TBitmap(40000, 16), dir / "long.png");
+    TLogoDirObject node;
+    node.LogoWidth = 128;
+    node.LogoHeight = 160;
+    TSourceImage full({800, 600}, dir / "long.png", &node, false);
+    EXPECT_THROW(full.BuildView(), EImageError);
+    TSourceImage fitted({800, 600}, dir / "long.png", &node, true);
+    fitted.BuildView();
+    EXPECT_EQ((TPoint{fitted.ViewWidth, fitted.ViewHeight}), (TPoint{480, 600}));
 }
 
 TEST(SourceImage, LoadsThePictureOrRaises)

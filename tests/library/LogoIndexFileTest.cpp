@@ -541,27 +541,6 @@ TEST_F(LogoIndexFileTest, SaveOverAFolderOfThatNameIsReportedAndTouchesNothing)
 }
 
 // Lowers the file size limit of the process, so writes fail even for root.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &FOld);
-        rlimit lowered = FOld;
-        lowered.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &FOld);
-        std::signal(SIGXFSZ, FOldHandler);
-    }
-
-private:
-    rlimit FOld{};
-    void (*FOldHandler)(int);
-};
-
 TEST_F(LogoIndexFileTest, FailedSaveLeavesThePreviousFileWhole)
 {
     AddFolder(Tree.Root(), "Pets");
@@ -572,7 +551,7 @@ TEST_F(LogoIndexFileTest, FailedSaveLeavesThePreviousFileWhole)
     for (int i = 0; i < 20; ++i)
         AddLogo(Tree.Root(), TLogoDirObject(nkLogo, "logo " + std::to_string(i) + ".jpg"));
     {
-        FileSizeLimit limit(previous.size() + 16);
+        test::TFileSizeLimit limit(previous.size() + 16);
         Save();
     }
     EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{kSaveError});
