@@ -13,10 +13,7 @@
 
 // The cursors live in the program's resource file, which sits in a static library: without this
 // call the linker may leave its registration out.
-static void InitVantorelResources()
-{
-    Q_INIT_RESOURCE(vantorel);
-}
+static void InitVantorelResources() { Q_INIT_RESOURCE(vantorel); }
 
 namespace vantorel {
 
@@ -103,8 +100,8 @@ void DrawLogo(QPainter &p)
     p.setBrush(kSun);
     p.drawEllipse(QPointF(10.5, 6.2), 1.5, 1.5);
     p.setBrush(kGreen);
-    p.drawPolygon(QPolygonF({QPointF(3, 12), QPointF(6.3, 7.3), QPointF(8.8, 10.2), QPointF(10.3, 8.8),
-                             QPointF(13, 12)}));
+    p.drawPolygon(
+        QPolygonF({QPointF(3, 12), QPointF(6.3, 7.3), QPointF(8.8, 10.2), QPointF(10.3, 8.8), QPointF(13, 12)}));
 }
 
 void DrawFolderGlyph(QPainter &p) { DrawFolder(p, QRectF(1.5, 2.5, 13, 11)); }

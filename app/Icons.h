@@ -37,9 +37,9 @@ QIcon ProgramIcon();
 
 // The bitmap resources of the main window: the 16 x 16 tile of the upload animation and the two
 // glyphs of the upload button.
-QPixmap UploadBoxBitmap();  // "UPLOAD_BOX_BMP"
-QPixmap UploadGlyph();      // "UPLOAD_BMP"
-QPixmap StopUploadGlyph();  // "STOPUPLOAD_BMP"
+QPixmap UploadBoxBitmap(); // "UPLOAD_BOX_BMP"
+QPixmap UploadGlyph();     // "UPLOAD_BMP"
+QPixmap StopUploadGlyph(); // "STOPUPLOAD_BMP"
 // The frame-editing cursors: the open hand over the frame, the closed hand while dragging.
 QCursor HandFlatCursor(); // "HANDFLATCURSOR"
 QCursor HandGrabCursor(); // "HANDGRABCURSOR"

@@ -80,7 +80,11 @@ TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
 
 TMainAppForm::~TMainAppForm()
 {
-    // The document refers to a record of the tree; let it go first.
+    // The view, its model and the document refer to the tree, which goes with the members, before
+    // Qt deletes the window's children.
+    LogoTreeView->setModel(nullptr);
+    delete FLogoTreeModel;
+    FLogoTreeModel = nullptr;
     FSourceImage.reset();
 }
 
@@ -145,7 +149,6 @@ void TMainAppForm::BuildLayout()
         auto *spin = new QSpinBox;
         spin->setRange(16, 400);
         spin->setValue(128);
-        spin->setKeyboardTracking(false);
         return spin;
     };
     LogoWidthUpDown = makeSpin();

@@ -207,6 +207,7 @@ private:
     TRenderOptions RenderOptions() const;
     void RenderToTarget();
     void PlaceImage(QScrollArea *box, TImageControl *image);
+    void ClearImage(QScrollArea *box, TImageControl *image);
     void StatusBarDrawPanel(QPainter &painter, const QRect &rect);
     void StatusBarResize();
     template <typename Command> void RunImageCommand(Command command);
@@ -249,7 +250,7 @@ private:
 
     bool FQuitRequested = false;
     bool FShutDown = false;
-    bool FFitToPane = false; // the check mark of "Fit image into pane"
+    bool FFitToPane = false;                // the check mark of "Fit image into pane"
     const TLogoNode *FFailedNode = nullptr; // the logo whose picture last failed to load
     QCursor FHandFlatCursor;
     QCursor FHandGrabCursor;

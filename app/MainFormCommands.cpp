@@ -209,9 +209,13 @@ void TMainAppForm::SaveLogoToFile()
         FPrompts->ShowWarning(kNoPictureInFrame);
         return;
     }
+    // The logo as it is now: the document may be rebuilt (a resize of the pane) while the
+    // dialogs are open.
+    const TBitmap logo = FSourceImage->Logo;
+    const std::string logoName = node->Text();
     TFileDialogRequest request;
     request.Filters = kPictureFilters;
-    request.FileName = node->Text();
+    request.FileName = logoName;
     request.InitialFolder = FLastSaveFolder;
     request.DefaultExtension = "jpg";
     std::string path;
@@ -221,7 +225,7 @@ void TMainAppForm::SaveLogoToFile()
         if (FileExists(path) &&
             !FPrompts->Confirm("The file " + path + " already exists. Do You want to overwrite it?"))
             return;
-        WriteLogoFile(FSourceImage->Logo, node->Text(), path, FOptionsForm->JPEGQualityTrackBar->value(),
+        WriteLogoFile(logo, logoName, path, FOptionsForm->JPEGQualityTrackBar->value(),
                       FOptionsForm->GIFBitDepthTrackBar->value());
         FLastSaveFolder = path.substr(0, path.find_last_of('/') + 1);
     } catch (const std::exception &) {

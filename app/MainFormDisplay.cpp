@@ -61,6 +61,15 @@ void TMainAppForm::PlaceImage(QScrollArea *box, TImageControl *image)
     box->verticalScrollBar()->setValue(0);
 }
 
+void TMainAppForm::ClearImage(QScrollArea *box, TImageControl *image)
+{
+    image->SetPicture({});
+    image->move(0, 0);
+    box->widget()->resize(box->viewport()->size());
+    box->horizontalScrollBar()->setValue(0);
+    box->verticalScrollBar()->setValue(0);
+}
+
 void TMainAppForm::RenderToTarget()
 {
     if (!FSourceImage)
@@ -82,10 +91,8 @@ void TMainAppForm::ShowSelectedLogo()
         FCurrentLogo = node->Data();
         if (FCurrentLogo->Kind != nkLogo) {
             FFailedNode = nullptr;
-            SourceImage->SetPicture({});
-            TargetImage->SetPicture({});
-            SourceImage->move(0, 0);
-            TargetImage->move(0, 0);
+            ClearImage(SourceImageScrollBox, SourceImage);
+            ClearImage(TargetBkgndScrollBox, TargetImage);
         } else {
             try {
                 const std::string fileName = FLogoTree.GetLogoFileName(node);
@@ -105,8 +112,8 @@ void TMainAppForm::ShowSelectedLogo()
                 FFailedNode = nullptr;
             } catch (const std::exception &e) {
                 FSourceImage.reset();
-                SourceImage->SetPicture({});
-                TargetImage->SetPicture({});
+                ClearImage(SourceImageScrollBox, SourceImage);
+                ClearImage(TargetBkgndScrollBox, TargetImage);
                 // Resizing the pane redisplays the same logo over and over; its failure is
                 // reported once.
                 if (node != FFailedNode)

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTreeWidget>
@@ -87,10 +88,17 @@ TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptSe
     OptionsPageControl->addWidget(BuildImagingPage());
     OptionsPageControl->addWidget(BuildConfirmationsPage());
     OptionsPageControl->addWidget(BuildGeneralPage());
-    connect(OptionsTreeView, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
-        if (item && item->parent())
-            OptionsPageControl->setCurrentIndex(item->parent()->indexOfChild(item));
-    });
+    connect(OptionsTreeView, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *item, QTreeWidgetItem *previous) {
+                if (item && !item->parent()) {
+                    // The root "Options" shows no page: the change is refused.
+                    const QSignalBlocker blocker(OptionsTreeView);
+                    OptionsTreeView->setCurrentItem(previous);
+                    return;
+                }
+                if (item)
+                    OptionsPageControl->setCurrentIndex(item->parent()->indexOfChild(item));
+            });
 
     auto *buttons = new QDialogButtonBox;
     auto *ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);

@@ -12,11 +12,10 @@ namespace vantorel {
 namespace {
 
 constexpr TIconId kAllIcons[] = {
-    TIconId::Logo, TIconId::Folder, TIconId::Open, TIconId::Save,
-    TIconId::ImportFromTWAIN, TIconId::GrabFromScreen, TIconId::Upload, TIconId::NewFolder,
-    TIconId::Rename, TIconId::Delete, TIconId::Convert, TIconId::Mirror,
-    TIconId::Rotate, TIconId::Options, TIconId::FitToPane, TIconId::Links,
-    TIconId::HelpContents, TIconId::SendToFriend, TIconId::About, TIconId::Exit,
+    TIconId::Logo,           TIconId::Folder,       TIconId::Open,         TIconId::Save,    TIconId::ImportFromTWAIN,
+    TIconId::GrabFromScreen, TIconId::Upload,       TIconId::NewFolder,    TIconId::Rename,  TIconId::Delete,
+    TIconId::Convert,        TIconId::Mirror,       TIconId::Rotate,       TIconId::Options, TIconId::FitToPane,
+    TIconId::Links,          TIconId::HelpContents, TIconId::SendToFriend, TIconId::About,   TIconId::Exit,
 };
 
 // How many pixels of a picture are not fully transparent: a glyph that drew nothing has none.

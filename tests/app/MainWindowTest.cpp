@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
@@ -1184,6 +1185,64 @@ TEST_F(MainWindowImageCommandResizeTest, AResizeDuringTheKeepQuestionStillWrites
     FResizing.Answer(TPromptResult::Yes);
     Form().ConvertNode(iffBMP);
     EXPECT_EQ(ReadPicture(PetsPath("cat2.bmp")), FCat);
+}
+
+// A prompt service that takes the shown picture away and resizes the pane while the Save As
+// dialog is open, so the document is rebuilt (and fails) behind the dialog.
+class TVanishingPrompts : public TScriptedPromptService {
+public:
+    std::function<void()> WhileChoosing;
+    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName) override
+    {
+        if (WhileChoosing)
+            WhileChoosing();
+        return TScriptedPromptService::SaveFileDialog(request, fileName);
+    }
+};
+
+class MainWindowSaveVanishTest : public MainWindowTest {
+protected:
+    TScriptedPromptService &Prompts() override { return FVanishing; }
+    TVanishingPrompts FVanishing;
+};
+
+TEST_F(MainWindowSaveVanishTest, TheLogoShownWhenSaveBeganIsWrittenEvenIfThePictureGoesMeanwhile)
+{
+    Select("Pets/cat.png");
+    const TBitmap logo = Doc()->Logo;
+    FVanishing.WhileChoosing = [this] {
+        std::filesystem::remove(PetsPath("cat.png"));
+        Form().resize(900, 700);
+        QApplication::processEvents();
+    };
+    FVanishing.AnswerFile(FOut / "saved.png");
+    Form().SaveLogoToFile();
+    EXPECT_EQ(Doc(), nullptr); // the rebuilt display could not read the picture
+    EXPECT_EQ(ReadPicture(FOut / "saved.png"), logo);
+}
+
+TEST_F(MainWindowDisplayTest, AFolderAfterAScrolledLogoStartsItsPanesAtTheTopLeft)
+{
+    WritePNG(Gradient(1500, 1200), PetsPath("big.png"));
+    TLogoNode *pets = Node("Pets");
+    auto record = std::make_unique<TLogoDirObject>(nkLogo, "big.png");
+    Form().LogoTree().AddChild(pets, std::move(record));
+    Select("Pets/big.png");
+    Form().SourceImageScrollBox->horizontalScrollBar()->setValue(300);
+    Select("Pets");
+    EXPECT_EQ(Form().SourceImageScrollBox->horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(Form().SourceImageScrollBox->widget()->size(), Form().SourceImageScrollBox->viewport()->size());
+    EXPECT_EQ(Form().SourceImage->geometry(), QRect(0, 0, 10, 10));
+}
+
+TEST_F(MainWindowDisplayTest, ASizeTypedIntoTheBoxAppliesWithoutEnter)
+{
+    Select("Pets/cat.png");
+    Form().LogoWidthUpDown->setFocus();
+    Form().LogoWidthUpDown->selectAll();
+    QTest::keyClicks(Form().LogoWidthUpDown, "64");
+    EXPECT_EQ(Record("Pets/cat.png").LogoWidth, 64);
+    EXPECT_EQ(Form().TargetImage->Picture().Width(), 64);
 }
 
 // ---------------------------------------------------------------------------------------------

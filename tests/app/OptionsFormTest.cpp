@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QStackedWidget>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -145,6 +147,17 @@ TEST_F(OptionsFormTest, FailedSaveIsReported)
     FPrompts.Clear();
     form->SaveOptions();
     EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"Error saving application options"});
+}
+
+TEST_F(OptionsFormTest, ThePageTreeRefusesItsRoot)
+{
+    auto form = MakeForm();
+    QTreeWidgetItem *root = form->OptionsTreeView->topLevelItem(0);
+    form->OptionsTreeView->setCurrentItem(root->child(1));
+    ASSERT_EQ(form->OptionsPageControl->currentIndex(), 1);
+    form->OptionsTreeView->setCurrentItem(root);
+    EXPECT_EQ(form->OptionsTreeView->currentItem(), root->child(1));
+    EXPECT_EQ(form->OptionsPageControl->currentIndex(), 1);
 }
 
 TEST(ColorButtonTest, ColourValuesAreBlueGreenRed)
