@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "ColorButton.h"
+#include "DamagedFile.h"
 
 namespace vantorel {
 
@@ -348,8 +349,10 @@ void TOptionsForm::LoadOptions()
     TOptionValues values = Values();
     const TOptionsReadResult result = ReadOptionsFile(FProgramFolder + kOptionsFileName, FXml, values);
     ApplyValues(values); // after a failure, what was read before it stays
-    if (result == TOptionsReadResult::Corrupt)
+    if (result == TOptionsReadResult::Corrupt) {
+        KeepDamagedCopy(FProgramFolder + kOptionsFileName); // the next save would replace it
         FPrompts.ShowError("Options file is corrupt.");
+    }
 
     const int source = std::max(0, ProxySourceRadioGroup->checkedId());
     UpdateProxyControls(source == psManual, ProxyRequiresAuthentication->isChecked());

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "DamagedFile.h"
 #include "FileOps.h"
 #include "TextRules.h"
 #include "VantorelError.h"
@@ -136,6 +137,9 @@ void LoadLogoDirectory(TLogoTree &tree, TXMLSource &xml, TPromptService &prompts
     } catch (const std::exception &) {
         failed = true;
     }
+    // What was not read would be gone after the next shut-down's save.
+    if (corrupt || failed)
+        KeepDamagedCopy(path);
     // The document is closed by now, so the box cannot meet it half read.
     if (corrupt)
         prompts.ShowError("The file of mobile logo directory is corrupt.");

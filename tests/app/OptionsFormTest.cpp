@@ -114,6 +114,8 @@ TEST_F(OptionsFormTest, CorruptFileIsReportedAndKeepsWhatWasReadBeforeTheDamage)
     WriteFile(FFolder / "options.xml", "<options><login value=\"kept\"/><password value=");
     auto form = MakeForm();
     EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"Options file is corrupt."});
+    // The damaged file is set aside before a save can replace it.
+    EXPECT_EQ(ReadFile(FFolder / "options.xml.damaged"), "<options><login value=\"kept\"/><password value=");
 
     FPrompts.Clear();
     WriteFile(FFolder / "options.xml", "<settings><login value=\"x\"/></settings>");

@@ -282,6 +282,22 @@ TEST_F(LogoIndexFileTest, WrongRootIsReportedAsCorrupt)
     ExpectDocumentClosed();
 }
 
+TEST_F(LogoIndexFileTest, AnIndexThatCannotBeReadWholeIsSetAsideBeforeTheNextSave)
+{
+    MakeFile("a.jpg");
+    const std::string damaged = R"(<logodirectory><logodirnode nodekind="logo" nodename="a.jpg"/><logodirnode nodek)";
+    WriteIndex(damaged);
+    Load();
+    SaveLogoDirectory(Tree, Xml, Prompts);
+    EXPECT_EQ(ReadFile(IndexPath() + ".damaged"), damaged);
+    EXPECT_NE(ReadFile(IndexPath()), damaged);
+
+    // A file read whole leaves no copy behind.
+    std::filesystem::remove(IndexPath() + ".damaged");
+    Load();
+    EXPECT_FALSE(std::filesystem::exists(IndexPath() + ".damaged"));
+}
+
 struct HostileCase {
     const char *Name;
     std::string Content;
