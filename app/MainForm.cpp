@@ -518,7 +518,7 @@ void TMainAppForm::InitMainWindow()
         PhoneMake->addItem(QString::fromStdString(make.Name));
     PhoneMake->setCurrentIndex(-1);
     vantorel::LoadParameters(FProgramFolder, FXMLSource, *FPrompts, FParameters);
-    LoadLogoDirectory(FLogoTree, FXMLSource, *FPrompts);
+    FIndexDamaged = !LoadLogoDirectory(FLogoTree, FXMLSource, *FPrompts);
     LoadHandCursors();
     FSourceImage.reset();
     FCurrentLogo = nullptr;
@@ -622,7 +622,7 @@ void TMainAppForm::ShutdownApplication()
     SaveAppState(FLogoTree, FXMLSource, *FPrompts);
     if (FOptionsForm)
         FOptionsForm->SaveOptions();
-    SaveLogoDirectory(FLogoTree, FXMLSource, *FPrompts);
+    SaveLogoDirectory(FLogoTree, FXMLSource, *FPrompts, FIndexDamaged);
     if (FHelpViewer)
         FHelpViewer->Quit();
     FQuitRequested = true;

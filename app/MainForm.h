@@ -250,6 +250,7 @@ private:
 
     bool FQuitRequested = false;
     bool FShutDown = false;
+    bool FIndexDamaged = false;             // the logo index could not be read whole
     bool FFitToPane = false;                // the check mark of "Fit image into pane"
     const TLogoNode *FFailedNode = nullptr; // the logo whose picture last failed to load
     QCursor FHandFlatCursor;

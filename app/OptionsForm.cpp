@@ -18,6 +18,7 @@
 
 #include "ColorButton.h"
 #include "DamagedFile.h"
+#include "FileOps.h"
 
 namespace vantorel {
 
@@ -349,10 +350,9 @@ void TOptionsForm::LoadOptions()
     TOptionValues values = Values();
     const TOptionsReadResult result = ReadOptionsFile(FProgramFolder + kOptionsFileName, FXml, values);
     ApplyValues(values); // after a failure, what was read before it stays
-    if (result == TOptionsReadResult::Corrupt) {
-        KeepDamagedCopy(FProgramFolder + kOptionsFileName); // the next save would replace it
+    FFileDamaged = result == TOptionsReadResult::Corrupt;
+    if (FFileDamaged)
         FPrompts.ShowError("Options file is corrupt.");
-    }
 
     const int source = std::max(0, ProxySourceRadioGroup->checkedId());
     UpdateProxyControls(source == psManual, ProxyRequiresAuthentication->isChecked());
@@ -362,8 +362,16 @@ void TOptionsForm::LoadOptions()
 
 void TOptionsForm::SaveOptions()
 {
+    // What was not read of a damaged file would be gone with this save: it is set aside first,
+    // and left in place when that cannot be done.
+    const std::string path = FProgramFolder + kOptionsFileName;
+    if (FFileDamaged && FileExists(path) && KeepDamagedCopy(path).empty()) {
+        FPrompts.ShowError("Error saving application options");
+        return;
+    }
+    FFileDamaged = false;
     try {
-        WriteOptionsFile(FProgramFolder + kOptionsFileName, FXml, Values());
+        WriteOptionsFile(path, FXml, Values());
     } catch (const std::exception &) {
         FPrompts.ShowError("Error saving application options");
     }

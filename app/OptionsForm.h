@@ -88,6 +88,7 @@ private:
     QWidget *BuildGeneralPage();
 
     std::string FProgramFolder;
+    bool FFileDamaged = false; // "options.xml" could not be read whole
     TXMLSource &FXml;
     TPromptService &FPrompts;
 };

@@ -13,6 +13,12 @@ namespace vantorel {
 
 namespace {
 
+const char *const kSaveFailed = "Unable to save mobile directory";
+
+} // namespace
+
+namespace {
+
 TFitKind ReadFitKind(const std::string &word)
 {
     // Compared with their letter case: "Width" is no known word and falls to the last kind.
@@ -113,12 +119,12 @@ void SaveLogoDirNode(const TLogoNode *node, TXMLNode &parentElement)
 
 } // namespace
 
-void LoadLogoDirectory(TLogoTree &tree, TXMLSource &xml, TPromptService &prompts)
+bool LoadLogoDirectory(TLogoTree &tree, TXMLSource &xml, TPromptService &prompts)
 {
     const std::string path = tree.ProgramFolder() + kLogoIndexFileName;
     TLogoNode *root = tree.Root();
     if (!root || !FileExists(path))
-        return;
+        return true;
 
     bool corrupt = false;
     bool failed = false;
@@ -137,18 +143,22 @@ void LoadLogoDirectory(TLogoTree &tree, TXMLSource &xml, TPromptService &prompts
     } catch (const std::exception &) {
         failed = true;
     }
-    // What was not read would be gone after the next shut-down's save.
-    if (corrupt || failed)
-        KeepDamagedCopy(path);
     // The document is closed by now, so the box cannot meet it half read.
     if (corrupt)
         prompts.ShowError("The file of mobile logo directory is corrupt.");
     else if (failed)
         prompts.ShowError("Error loading mobile logo directory.");
+    return !corrupt && !failed;
 }
 
-void SaveLogoDirectory(const TLogoTree &tree, TXMLSource &xml, TPromptService &prompts)
+bool SaveLogoDirectory(const TLogoTree &tree, TXMLSource &xml, TPromptService &prompts, bool setAsideFirst)
 {
+    const std::string path = tree.ProgramFolder() + kLogoIndexFileName;
+    // What was not read of the old file would be gone with this save.
+    if (setAsideFirst && FileExists(path) && KeepDamagedCopy(path).empty()) {
+        prompts.ShowError(kSaveFailed);
+        return false;
+    }
     bool failed = false;
     try {
         xml.SetFileName(std::string());
@@ -157,14 +167,15 @@ void SaveLogoDirectory(const TLogoTree &tree, TXMLSource &xml, TPromptService &p
         if (const TLogoNode *root = tree.Root())
             for (int i = 0; i < root->Count(); ++i)
                 SaveLogoDirNode(root->Item(i), document);
-        xml.SaveToFile(tree.ProgramFolder() + kLogoIndexFileName);
+        xml.SaveToFile(path);
     } catch (const std::exception &) {
         // Shut-down goes on; the atomic save left the previous file as it was.
         failed = true;
     }
     xml.Close();
     if (failed)
-        prompts.ShowError("Unable to save mobile directory");
+        prompts.ShowError(kSaveFailed);
+    return !failed;
 }
 
 } // namespace vantorel

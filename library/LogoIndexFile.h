@@ -12,8 +12,11 @@ inline constexpr int kMaxLogoTreeDepth = 1024;
 
 // Fills the tree below its root from "logodirectory.xml" in the program folder. Entries whose
 // file or folder is missing, or whose name could not stand for a disk entry, are dropped.
-void LoadLogoDirectory(TLogoTree &tree, TXMLSource &xml, TPromptService &prompts);
-// Writes every node below the root to "logodirectory.xml", atomically.
-void SaveLogoDirectory(const TLogoTree &tree, TXMLSource &xml, TPromptService &prompts);
+// Returns false when a file was there but could not be read whole.
+bool LoadLogoDirectory(TLogoTree &tree, TXMLSource &xml, TPromptService &prompts);
+// Writes every node below the root to "logodirectory.xml", atomically. With setAsideFirst (the
+// file there could not be read whole) the old file is first kept as a damaged copy, and left
+// in place when no copy can be made. Returns whether the file was written.
+bool SaveLogoDirectory(const TLogoTree &tree, TXMLSource &xml, TPromptService &prompts, bool setAsideFirst = false);
 
 } // namespace vantorel

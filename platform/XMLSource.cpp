@@ -152,7 +152,8 @@ void TXMLSource::SaveToFile(const std::string &path) const
         throw EXMLError(SystemReason("Cannot write", path));
 
     struct stat existing {};
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 0777) : 0644;
+    // A replaced file keeps its permissions, but its owner can always read it back.
+    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? ((existing.st_mode & 0777) | 0600) : 0644;
 
     FdWriter writer(out.fd);
     FDocument.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);

@@ -114,8 +114,12 @@ TEST_F(OptionsFormTest, CorruptFileIsReportedAndKeepsWhatWasReadBeforeTheDamage)
     WriteFile(FFolder / "options.xml", "<options><login value=\"kept\"/><password value=");
     auto form = MakeForm();
     EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"Options file is corrupt."});
-    // The damaged file is set aside before a save can replace it.
+    // The damaged file is set aside when a save replaces it, once.
+    EXPECT_FALSE(test::Exists(FFolder / "options.xml.damaged"));
+    form->SaveOptions();
+    form->SaveOptions();
     EXPECT_EQ(ReadFile(FFolder / "options.xml.damaged"), "<options><login value=\"kept\"/><password value=");
+    EXPECT_FALSE(test::Exists(FFolder / "options.xml.damaged-2"));
 
     FPrompts.Clear();
     WriteFile(FFolder / "options.xml", "<settings><login value=\"x\"/></settings>");

@@ -282,20 +282,42 @@ TEST_F(LogoIndexFileTest, WrongRootIsReportedAsCorrupt)
     ExpectDocumentClosed();
 }
 
-TEST_F(LogoIndexFileTest, AnIndexThatCannotBeReadWholeIsSetAsideBeforeTheNextSave)
+TEST_F(LogoIndexFileTest, AnIndexThatCannotBeReadWholeIsSetAsideBeforeItIsReplaced)
 {
     MakeFile("a.jpg");
     const std::string damaged = R"(<logodirectory><logodirnode nodekind="logo" nodename="a.jpg"/><logodirnode nodek)";
     WriteIndex(damaged);
-    Load();
-    SaveLogoDirectory(Tree, Xml, Prompts);
+    EXPECT_FALSE(LoadLogoDirectory(Tree, Xml, Prompts));
+    EXPECT_TRUE(SaveLogoDirectory(Tree, Xml, Prompts, true));
     EXPECT_EQ(ReadFile(IndexPath() + ".damaged"), damaged);
     EXPECT_NE(ReadFile(IndexPath()), damaged);
 
-    // A file read whole leaves no copy behind.
-    std::filesystem::remove(IndexPath() + ".damaged");
-    Load();
-    EXPECT_FALSE(std::filesystem::exists(IndexPath() + ".damaged"));
+    // An earlier copy is never replaced.
+    WriteIndex(damaged + "2");
+    EXPECT_TRUE(SaveLogoDirectory(Tree, Xml, Prompts, true));
+    EXPECT_EQ(ReadFile(IndexPath() + ".damaged"), damaged);
+    EXPECT_EQ(ReadFile(IndexPath() + ".damaged-2"), damaged + "2");
+}
+
+TEST_F(LogoIndexFileTest, WithoutACopyTheDamagedIndexIsLeftInPlace)
+{
+    const std::string damaged = "<logodirectory>" + std::string(4000, ' ') + "<broken";
+    WriteIndex(damaged);
+    EXPECT_FALSE(LoadLogoDirectory(Tree, Xml, Prompts));
+    Prompts.Clear();
+    {
+        test::TFileSizeLimit limit(1000); // the copy cannot be written
+        EXPECT_FALSE(SaveLogoDirectory(Tree, Xml, Prompts, true));
+    }
+    EXPECT_EQ(Prompts.Texts(), std::vector<std::string>{"Unable to save mobile directory"});
+    EXPECT_EQ(ReadFile(IndexPath()), damaged);
+}
+
+TEST_F(LogoIndexFileTest, AnIndexReadWholeIsReportedSo)
+{
+    EXPECT_TRUE(LoadLogoDirectory(Tree, Xml, Prompts)); // no file
+    WriteIndex("<logodirectory/>");
+    EXPECT_TRUE(LoadLogoDirectory(Tree, Xml, Prompts));
 }
 
 struct HostileCase {
