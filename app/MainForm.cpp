@@ -546,8 +546,9 @@ void TMainAppForm::CheckSingleInstance()
     if (TInstanceChannel::FindAndBringToFront(title))
         RequestQuit();
     setWindowTitle(title);
-    if (!FQuitRequested)
-        FInstanceChannel.Listen(title);
+    // Another instance may have started at the same moment and taken the title first.
+    if (!FQuitRequested && !FInstanceChannel.Listen(title) && TInstanceChannel::FindAndBringToFront(title))
+        RequestQuit();
 }
 
 void TMainAppForm::RequestQuit()
@@ -604,6 +605,30 @@ bool TMainAppForm::eventFilter(QObject *watched, QEvent *event)
 }
 
 void TMainAppForm::Exit1Click() { ShutdownApplication(); }
+
+void TMainAppForm::SessionEnding()
+{
+    // Boxes and dialogs give way as they would to a logoff; closing them ends their loops.
+    for (int guard = 0; guard < 16; ++guard) {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            break;
+        modal->close();
+    }
+    // During start-up the end waits: the files are written from the whole program, and the
+    // message loop that ends with them is not running yet.
+    if (FRunning)
+        close();
+    else
+        FSessionEndPending = true;
+}
+
+void TMainAppForm::RunStarted()
+{
+    FRunning = true;
+    if (FSessionEndPending)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
 
 void TMainAppForm::closeEvent(QCloseEvent *event)
 {

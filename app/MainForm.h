@@ -90,6 +90,11 @@ public:
     void FormActivate();
     void Exit1Click();
     void ShutdownApplication();
+    // The session ends (SIGTERM or SIGINT): open boxes give way and the window closes the orderly
+    // way, at once when the program runs, else as soon as start-up is over (RunStarted).
+    void SessionEnding();
+    // Start-up is over and the message loop is about to run.
+    void RunStarted();
 
     // Display and settings.
     void ShowSelectedLogo();
@@ -251,6 +256,8 @@ private:
     bool FQuitRequested = false;
     bool FShutDown = false;
     bool FIndexDamaged = false;             // the logo index could not be read whole
+    bool FRunning = false;                  // start-up is over
+    bool FSessionEndPending = false;        // the session ended during start-up
     bool FFitToPane = false;                // the check mark of "Fit image into pane"
     const TLogoNode *FFailedNode = nullptr; // the logo whose picture last failed to load
     QCursor FHandFlatCursor;

@@ -24,15 +24,16 @@ int ProgramMain(int argc, char **argv)
     const std::string programFolder = ProgramFolder();
 
     TMainAppForm mainForm(programFolder);
+    QObject::connect(&signalCloser, &TSignalCloser::CloseRequested, &mainForm, &TMainAppForm::SessionEnding);
     TOptionsForm optionsForm(programFolder, mainForm.XMLSource(), mainForm.Prompts(), &mainForm);
     mainForm.SetOptionsForm(&optionsForm);
     TAboutBox aboutBox(&mainForm);
     mainForm.SetAboutBox(&aboutBox);
 
-    QObject::connect(&signalCloser, &TSignalCloser::CloseRequested, &mainForm, &QWidget::close);
     if (!mainForm.QuitRequested()) {
         mainForm.show();
         mainForm.activateWindow();
+        mainForm.RunStarted();
     }
     return QApplication::exec();
 }

@@ -245,7 +245,8 @@ TLogoNode *TLogoTreeEditor::AddImageToDirectory(const std::string &fileName, con
         FPrompts.ShowError(kCannotMakeFolder);
         return nullptr;
     }
-    if (!CopyFileA(fileName, folder + name)) {
+    // A path that names no file ("photos/", "..") gives no name a node could stand for.
+    if (!IsValidNodeName(name) || !CopyFileA(fileName, folder + name)) {
         FPrompts.ShowError(kCannotCopyImage);
         return nullptr;
     }

@@ -12,8 +12,10 @@ namespace vantorel {
 
 std::string BrowserCommand()
 {
+    // $BROWSER may list several commands separated by ":"; the first is used.
     const char *browser = std::getenv("BROWSER");
-    return browser && *browser ? browser : "xdg-open";
+    const std::string first = browser ? std::string(browser).substr(0, std::string(browser).find(':')) : std::string();
+    return first.empty() ? "xdg-open" : first;
 }
 
 bool LaunchBrowser(const std::string &address, std::string &failure)

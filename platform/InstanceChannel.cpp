@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
 namespace vantorel {
 
@@ -21,8 +22,10 @@ TInstanceChannel::TInstanceChannel(QObject *parent) : QObject(parent)
 
 QString TInstanceChannel::SocketPath(const QString &title)
 {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QDir(folder).exists())
+    // The user's own runtime folder (Qt makes a private one when the session has none), so no
+    // other user can stand in for a running window.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
         folder = QDir::tempPath();
     return folder + QStringLiteral("/vantorel-%1-%2").arg(::getuid()).arg(title);
 }
@@ -52,11 +55,18 @@ bool TInstanceChannel::PostWindowMessage(const QString &title, int message)
 bool TInstanceChannel::Listen(const QString &title)
 {
     const QString path = SocketPath(title);
-    FServer.setSocketOptions(QLocalServer::UserAccessOption);
+    // No socket options: with them Qt renames its socket into place, replacing a live one. The
+    // user's private runtime folder keeps others out instead.
     if (FServer.listen(path))
         return true;
-    // Nobody answered there (the caller looked first), so the socket is a leftover of a
-    // program that did not end in order.
+    // A window that started at the same moment may have taken the name since the caller looked:
+    // only a socket that nobody answers is a leftover of a program that did not end in order.
+    QLocalSocket probe;
+    probe.connectToServer(path);
+    if (probe.waitForConnected(kTimeoutMs)) {
+        probe.abort();
+        return false;
+    }
     QLocalServer::removeServer(path);
     return FServer.listen(path);
 }

@@ -24,7 +24,8 @@ public:
     // PostMessage: true when a window with the title runs and took the message.
     static bool PostWindowMessage(const QString &title, int message);
 
-    // Starts answering for the title; false when the socket cannot be made.
+    // Starts answering for the title; false when the socket cannot be made or another window
+    // answers for the title already.
     bool Listen(const QString &title);
 
 signals:

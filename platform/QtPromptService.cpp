@@ -68,6 +68,7 @@ bool RunFileDialog(QWidget *owner, const TFileDialogRequest &request, std::strin
 TPromptResult TQtPromptService::MessageBox(const TMessageBoxRequest &request)
 {
     QMessageBox box(ToQtIcon(request.Icon), ToQt(request.Caption), ToQt(request.Text), QMessageBox::NoButton, FOwner);
+    box.setTextFormat(Qt::PlainText); // texts are shown as they stand, whatever they hold
     QPushButton *ok = nullptr;
     QPushButton *yes = nullptr;
     QPushButton *no = nullptr;

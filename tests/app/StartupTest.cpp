@@ -117,12 +117,12 @@ protected:
     std::vector<QProcess *> FProcesses;
 };
 
-// Names of the files renamed into place in a folder, in the order it happened.
+// Names of the files written in a folder, in the order it happened.
 class TWriteOrder {
 public:
     explicit TWriteOrder(const std::string &folder) : FFd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
     {
-        inotify_add_watch(FFd, folder.c_str(), IN_MOVED_TO);
+        inotify_add_watch(FFd, folder.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
     }
     ~TWriteOrder() { ::close(FFd); }
     std::vector<std::string> Names() const
@@ -132,8 +132,11 @@ public:
         for (ssize_t n; (n = ::read(FFd, buffer, sizeof buffer)) > 0;) {
             for (char *p = buffer; p < buffer + n;) {
                 auto *event = reinterpret_cast<inotify_event *>(p);
-                if (event->len)
-                    names.emplace_back(event->name);
+                // Files renamed into place, and the copies of damaged files (written in place).
+                const std::string name = event->len ? event->name : "";
+                const bool copy = name.size() > 8 && name.compare(name.size() - 8, 8, ".damaged") == 0;
+                if (!name.empty() && ((event->mask & IN_MOVED_TO) || copy))
+                    names.push_back(name);
                 p += sizeof(inotify_event) + event->len;
             }
         }
@@ -173,6 +176,19 @@ TEST_F(Startup, InterruptEndsTheProgramTheSameOrderlyWay)
     EndOrderly(program, SIGINT);
     EXPECT_TRUE(Exists(Folder() + "options.xml"));
     EXPECT_NE(ReadFile(Folder() + "logodirectory.xml"), kIndex);
+}
+
+TEST_F(Startup, TerminationWhileAStartUpBoxIsOpenStillEndsInOrder)
+{
+    // A damaged options file makes start-up show its box; the window answers its channel from
+    // the box's loop.
+    WriteFile(Folder() + "options.xml", "<options><login value=");
+    QProcess *program = Start();
+    ASSERT_TRUE(WaitForWindow(program));
+    TWriteOrder order(Folder());
+    EndOrderly(program, SIGTERM);
+    EXPECT_EQ(order.Names(),
+              (std::vector<std::string>{"appstate.xml", "options.xml.damaged", "options.xml", "logodirectory.xml"}));
 }
 
 TEST_F(Startup, SecondInstanceEndsWithoutWritingAnyFile)

@@ -860,6 +860,17 @@ TEST_F(LogoTreeEditorTest, AddImageFailsWhenTheCopyFails)
     EXPECT_EQ(DiskEntries(), TEntries{});
 }
 
+TEST_F(LogoTreeEditorTest, AddImageOfAPathThatNamesNoFileAddsNothing)
+{
+    std::filesystem::create_directories(FDir / "photos");
+    for (const std::string &path : {FDir / "photos/", FDir / "photos/.", FDir / "photos/.."}) {
+        FPrompts.Clear();
+        EXPECT_EQ(FEditor.AddImageToDirectory(path, TLogoDirObject()), nullptr) << path;
+        EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{kCannotCopyImage}) << path;
+    }
+    EXPECT_EQ(Root()->Count(), 0);
+}
+
 TEST_F(LogoTreeEditorTest, AddImageOfAnUntrackedFileInItsOwnFolderKeepsTheFile)
 {
     WriteFile(Disk("here.jpg"), "precious");

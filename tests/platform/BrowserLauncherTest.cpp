@@ -42,6 +42,14 @@ TEST_F(BrowserLauncherTest, WithoutBrowserVariableXdgOpenIsUsed)
 {
     ::unsetenv("BROWSER");
     EXPECT_EQ(BrowserCommand(), "xdg-open");
+    ::setenv("BROWSER", "", 1);
+    EXPECT_EQ(BrowserCommand(), "xdg-open");
+}
+
+TEST_F(BrowserLauncherTest, OfAListOfBrowsersTheFirstIsUsed)
+{
+    ::setenv("BROWSER", "firefox:chromium", 1);
+    EXPECT_EQ(BrowserCommand(), "firefox");
 }
 
 } // namespace
