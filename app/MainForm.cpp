@@ -267,6 +267,14 @@ void TMainAppForm::BuildLayout()
     setCentralWidget(central);
 }
 
+QMenu *TMainAppForm::MakeMenu(const char *title, QAction *const *items, int count)
+{
+    auto *menu = new QMenu(QString::fromUtf8(title), this);
+    for (int i = 0; i < count; ++i)
+        menu->addAction(items[i]);
+    return menu;
+}
+
 void TMainAppForm::BuildMenusAndToolBar()
 {
     auto action = [this](const char *name, const char *caption) {
@@ -297,13 +305,6 @@ void TMainAppForm::BuildMenusAndToolBar()
             RotateItems[menu][r] = a;
         }
     }
-    auto subMenu = [this](const char *title, QAction *const *items, int count) {
-        auto *menu = new QMenu(QString::fromUtf8(title), this);
-        for (int i = 0; i < count; ++i)
-            menu->addAction(items[i]);
-        return menu;
-    };
-
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     Open1 = file->addAction(QStringLiteral("&Open..."), this, &TMainAppForm::Open1Click);
     SaveMenuItem = file->addAction(QStringLiteral("&Save..."), this, &TMainAppForm::SaveLogoToFile);
@@ -321,9 +322,9 @@ void TMainAppForm::BuildMenusAndToolBar()
     RenameMenuItem = edit->addAction(QStringLiteral("Rename..."), this, &TMainAppForm::RenameMenuItemClick);
     DeleteMenuItem = edit->addAction(QStringLiteral("Delete"), this, &TMainAppForm::DeleteMenuItemClick);
     edit->addSeparator();
-    MMConverttoformat = edit->addMenu(subMenu("Convert to", ConvertItems[0], 4));
-    MMMirrorImage = edit->addMenu(subMenu("Mirror", MirrorItems[0], 2));
-    MMRotateImage = edit->addMenu(subMenu("Rotate", RotateItems[0], 3));
+    MMConverttoformat = edit->addMenu(MakeMenu("Convert to", ConvertItems[0], 4));
+    MMMirrorImage = edit->addMenu(MakeMenu("Mirror", MirrorItems[0], 2));
+    MMRotateImage = edit->addMenu(MakeMenu("Rotate", RotateItems[0], 3));
     edit->addSeparator();
     Options1 = edit->addAction(QStringLiteral("Options..."), this, &TMainAppForm::Options1Click);
 
@@ -382,11 +383,11 @@ void TMainAppForm::BuildMenusAndToolBar()
     DeleteToolButton = button(TIconId::Delete, "Delete", "DeleteToolButton");
     bar->addSeparator();
     ConvertToolButton = button(TIconId::Convert, "Convert to format...", "ConvertToolButton");
-    dropDown(ConvertToolButton, subMenu("", ConvertItems[1], 4), true);
+    dropDown(ConvertToolButton, MakeMenu("", ConvertItems[1], 4), true);
     MirrorToolButton = button(TIconId::Mirror, "Mirror image...", "MirrorToolButton");
-    dropDown(MirrorToolButton, subMenu("", MirrorItems[1], 2), true);
+    dropDown(MirrorToolButton, MakeMenu("", MirrorItems[1], 2), true);
     RotateToolButton = button(TIconId::Rotate, "Rotate image...", "RotateToolButton");
-    dropDown(RotateToolButton, subMenu("", RotateItems[1], 3), true);
+    dropDown(RotateToolButton, MakeMenu("", RotateItems[1], 3), true);
     bar->addSeparator();
     OptionsToolButton = button(TIconId::Options, "Options...", "OptionsToolButton");
     bar->addSeparator();
@@ -416,13 +417,6 @@ void TMainAppForm::BuildMenusAndToolBar()
 
 void TMainAppForm::BuildPopupMenus()
 {
-    auto subMenu = [this](QMenu *parent, const char *title, QAction *const *items, int count) {
-        QMenu *menu = parent->addMenu(QString::fromUtf8(title));
-        for (int i = 0; i < count; ++i)
-            menu->addAction(items[i]);
-        return menu->menuAction();
-    };
-
     LogoTreePopupMenu = new QMenu(this);
     OpenPopupMenuItem = LogoTreePopupMenu->addAction(QStringLiteral("Open..."), this, &TMainAppForm::Open1Click);
     SavePopupMenuItem = LogoTreePopupMenu->addAction(QStringLiteral("Save..."), this, &TMainAppForm::SaveLogoToFile);
@@ -435,9 +429,9 @@ void TMainAppForm::BuildPopupMenus()
     DeletePopupMenuItem =
         LogoTreePopupMenu->addAction(QStringLiteral("Delete"), this, &TMainAppForm::DeleteMenuItemClick);
     LogoTreePopupMenu->addSeparator();
-    TVConvertToFormat = subMenu(LogoTreePopupMenu, "Convert to", ConvertItems[2], 4);
-    TVMirrorImage = subMenu(LogoTreePopupMenu, "Mirror", MirrorItems[2], 2);
-    TVRotateImage = subMenu(LogoTreePopupMenu, "Rotate", RotateItems[2], 3);
+    TVConvertToFormat = LogoTreePopupMenu->addMenu(MakeMenu("Convert to", ConvertItems[2], 4));
+    TVMirrorImage = LogoTreePopupMenu->addMenu(MakeMenu("Mirror", MirrorItems[2], 2));
+    TVRotateImage = LogoTreePopupMenu->addMenu(MakeMenu("Rotate", RotateItems[2], 3));
 
     SourceImagePopupMenu = new QMenu(this);
     UploadSrcImgMenuItem = SourceImagePopupMenu->addAction(QStringLiteral("Upload"));
@@ -446,9 +440,9 @@ void TMainAppForm::BuildPopupMenus()
                                                               &TMainAppForm::FitimageintopaneClick);
     FitToPaneSrcImgMenuItem->setCheckable(true);
     SourceImagePopupMenu->addSeparator();
-    SIConvertToFormat = subMenu(SourceImagePopupMenu, "Convert to", ConvertItems[3], 4);
-    SIMirrorImage = subMenu(SourceImagePopupMenu, "Mirror", MirrorItems[3], 2);
-    SIRotateImage = subMenu(SourceImagePopupMenu, "Rotate", RotateItems[3], 3);
+    SIConvertToFormat = SourceImagePopupMenu->addMenu(MakeMenu("Convert to", ConvertItems[3], 4));
+    SIMirrorImage = SourceImagePopupMenu->addMenu(MakeMenu("Mirror", MirrorItems[3], 2));
+    SIRotateImage = SourceImagePopupMenu->addMenu(MakeMenu("Rotate", RotateItems[3], 3));
 
     TargetImagePopupMenu = new QMenu(this);
     UploadTrgImgMenuItem = TargetImagePopupMenu->addAction(QStringLiteral("Upload"));

@@ -203,6 +203,7 @@ private:
     void BuildLayout();
     void BuildMenusAndToolBar();
     void BuildPopupMenus();
+    QMenu *MakeMenu(const char *title, QAction *const *items, int count);
     void ConnectSignals();
     void RequestQuit();
     void BringToFront();
