@@ -25,6 +25,7 @@
 
 #include "AboutBox.h"
 #include "AppStateFile.h"
+#include "ExchangeThread.h"
 #include "HelpViewer.h"
 #include "Icons.h"
 #include "ImageCodecs.h"
@@ -33,6 +34,7 @@
 #include "LogoIndexFile.h"
 #include "LogoTreeModel.h"
 #include "OptionsForm.h"
+#include "ProxySetup.h"
 #include "QtPromptService.h"
 #include "StatusPanels.h"
 
@@ -80,6 +82,8 @@ TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
 
 TMainAppForm::~TMainAppForm()
 {
+    // A running upload or send uses the connections that go with the window.
+    TExchangeThread::StopAll();
     // The view, its model and the document refer to the tree, which goes with the members, before
     // Qt deletes the window's children.
     LogoTreeView->setModel(nullptr);
@@ -600,6 +604,10 @@ bool TMainAppForm::eventFilter(QObject *watched, QEvent *event)
 
 void TMainAppForm::Exit1Click() { ShutdownApplication(); }
 
+void TMainAppForm::ClearUploadProxyParams() { ClearProxyParams(HTTPConnection); }
+
+void TMainAppForm::ClearSendProxyParams() { ClearProxyParams(HTTPSendConn); }
+
 void TMainAppForm::SessionEnding()
 {
     // Boxes and dialogs give way as they would to a logoff; closing them ends their loops.
@@ -642,6 +650,8 @@ void TMainAppForm::ShutdownApplication()
     if (FOptionsForm)
         FOptionsForm->SaveOptions();
     SaveLogoDirectory(FLogoTree, FXMLSource, *FPrompts, FIndexDamaged);
+    // Running exchanges end without their completion, and take their files in transit along.
+    TExchangeThread::StopAll();
     if (FHelpViewer)
         FHelpViewer->Quit();
     FQuitRequested = true;

@@ -9,6 +9,7 @@
 
 #include "Bitmap.h"
 #include "FrameGeometry.h"
+#include "HTTPConnection.h"
 #include "ImageCommands.h"
 #include "InstanceChannel.h"
 #include "LogoDirObject.h"
@@ -42,8 +43,10 @@ class THelpViewer;
 class TImageControl;
 class TLogoTreeModel;
 class TOptionsForm;
+class TProxyAuthForm;
 class TSendToFriendThread;
 class TStatusPanels;
+class TSysAuthForm;
 class TUploadThread;
 
 inline constexpr const char *kMainWindowTitle = "Vantorel";
@@ -67,6 +70,12 @@ public:
     // commands read the options from it.
     void SetOptionsForm(TOptionsForm *options) { FOptionsForm = options; }
     void SetAboutBox(TAboutBox *about) { FAboutBox = about; }
+    // The login dialogs of the web account and of the proxy, asked before an exchange.
+    void SetAuthForms(TSysAuthForm *sysAuth, TProxyAuthForm *proxyAuth)
+    {
+        FSysAuthForm = sysAuth;
+        FProxyAuthForm = proxyAuth;
+    }
 
     // True when this instance asked to end during start-up (another one runs, or the phone
     // catalogue could not be read); such an instance writes no file.
@@ -95,6 +104,13 @@ public:
     void SessionEnding();
     // Start-up is over and the message loop is about to run.
     void RunStarted();
+
+    // The connections of the upload and of the send, each kept for the run with its cookies; the
+    // proxy settings are copied in before an exchange and cleared after it.
+    THTTPConnection HTTPConnection;
+    THTTPConnection HTTPSendConn;
+    void ClearUploadProxyParams();
+    void ClearSendProxyParams();
 
     // Display and settings.
     void ShowSelectedLogo();
@@ -229,6 +245,8 @@ private:
     TInstanceChannel FInstanceChannel;
     TOptionsForm *FOptionsForm = nullptr;
     TAboutBox *FAboutBox = nullptr;
+    TSysAuthForm *FSysAuthForm = nullptr;
+    TProxyAuthForm *FProxyAuthForm = nullptr;
     THelpViewer *FHelpViewer = nullptr;
 
     std::unique_ptr<TLogoDirObject> FLogoTemplate;

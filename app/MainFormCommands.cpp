@@ -23,6 +23,7 @@
 #include "Links.h"
 #include "LogoWriter.h"
 #include "OptionsForm.h"
+#include "ServiceNames.h"
 #include "StatusPanels.h"
 #include "TextRules.h"
 
@@ -41,7 +42,7 @@ const std::vector<std::pair<std::string, std::string>> kPictureFilters = {
 
 const char *const kSaveFailed =
     "Error occurred while trying to save image. Check if you have enough space on you disk and write permission.";
-const std::string kFAQAddress = std::string("http://") + kDefaultServiceHost + "/faq.php";
+const std::string kFAQAddress = ServicePageAddress(kFAQPage);
 
 QString Q(const std::string &text) { return QString::fromStdString(text); }
 
@@ -225,8 +226,7 @@ void TMainAppForm::SaveLogoToFile()
         if (FileExists(path) &&
             !FPrompts->Confirm("The file " + path + " already exists. Do You want to overwrite it?"))
             return;
-        WriteLogoFile(logo, logoName, path, FOptionsForm->JPEGQualityTrackBar->value(),
-                      FOptionsForm->GIFBitDepthTrackBar->value());
+        WriteLogoFile(logo, logoName, path, FOptionsForm->Options().jpegquality, FOptionsForm->Options().gifbitdepth);
         FLastSaveFolder = path.substr(0, path.find_last_of('/') + 1);
     } catch (const std::exception &) {
         FPrompts->ShowError(kSaveFailed);
@@ -258,8 +258,8 @@ void TMainAppForm::ConvertNode(TImageFileFormat format)
 {
     RunImageCommand([this, format](const TBitmap &source) {
         FImageCommands.ConvertNode(format, source,
-                                   TImageCommandOptions{FOptionsForm->ConvertRetainSourceComboBox->currentIndex(),
-                                                        FOptionsForm->ConvertAskTargetNameCheckBox->isChecked()});
+                                   TImageCommandOptions{FOptionsForm->Options().convertretainsource,
+                                                        FOptionsForm->Options().convertasktargetname});
     });
 }
 
@@ -267,8 +267,8 @@ void TMainAppForm::MirrorNode(int direction)
 {
     RunImageCommand([this, direction](const TBitmap &source) {
         FImageCommands.MirrorNode(direction, source,
-                                  TImageCommandOptions{FOptionsForm->MirrorRetainSourceComboBox->currentIndex(),
-                                                       FOptionsForm->MirrorAskTargetNameCheckBox->isChecked()});
+                                  TImageCommandOptions{FOptionsForm->Options().mirrorretainsource,
+                                                       FOptionsForm->Options().mirrorasktargetname});
     });
 }
 
@@ -276,8 +276,8 @@ void TMainAppForm::RotateNode(int angle)
 {
     RunImageCommand([this, angle](const TBitmap &source) {
         FImageCommands.RotateNode(angle, source,
-                                  TImageCommandOptions{FOptionsForm->RotateRetainSourceComboBox->currentIndex(),
-                                                       FOptionsForm->RotateAskTargetNameCheckBox->isChecked()});
+                                  TImageCommandOptions{FOptionsForm->Options().rotateretainsource,
+                                                       FOptionsForm->Options().rotateasktargetname});
     });
 }
 

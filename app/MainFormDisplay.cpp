@@ -43,8 +43,8 @@ TRenderOptions TMainAppForm::RenderOptions() const
 {
     TRenderOptions options;
     if (FOptionsForm) {
-        options.FillEmptyArea = FOptionsForm->FillInEmptyAreaCheckBox->isChecked();
-        options.EmptyAreaColor = FOptionsForm->FEmptyAreaColorButton->ButtonColor();
+        options.FillEmptyArea = FOptionsForm->Options().fillemptyarea;
+        options.EmptyAreaColor = FOptionsForm->Options().emptyareacolor;
     }
     return options;
 }
@@ -178,8 +178,8 @@ void TMainAppForm::LogoToControls()
 
     std::string login, password;
     if (FOptionsForm) {
-        login = FOptionsForm->Login->text().toStdString();
-        password = FOptionsForm->Password->text().toStdString();
+        login = FOptionsForm->Options().login;
+        password = FOptionsForm->Options().password;
     }
     const TUploadAddresses addresses = DeriveUploadAddresses(logo.UploadURL, login, password);
     ImageWapURL->setPlainText(QString::fromStdString(addresses.FullURL));

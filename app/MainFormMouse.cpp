@@ -54,7 +54,7 @@ void TMainAppForm::SourceImageMouseUp(Qt::MouseButton, int x, int y)
     if (FInMouseHandler)
         return;
     TFlagGuard guard(FInMouseHandler);
-    if (FMouseButtonDown && FOptionsForm && !FOptionsForm->ShowLogoChangeCheckBox->isChecked())
+    if (FMouseButtonDown && FOptionsForm && !FOptionsForm->Options().showlogochange)
         RenderToTarget();
     FMouseButtonDown = false;
     UpdateSourceImageCursor(x, y);
@@ -113,7 +113,7 @@ void TMainAppForm::DragSelectionFrame(int x, int y)
     UpdateFrameStrips(SourceImage, before);
     UpdateFrameStrips(SourceImage, FSourceImage->FrameInView());
     UpdateFrameStrips(SourceImage, {0, 0, FSourceImage->ViewWidth, FSourceImage->ViewHeight});
-    if (FOptionsForm && FOptionsForm->ShowLogoChangeCheckBox->isChecked())
+    if (FOptionsForm && FOptionsForm->Options().showlogochange)
         RenderToTarget();
 }
 

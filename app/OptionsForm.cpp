@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStackedWidget>
@@ -18,7 +19,9 @@
 
 #include "ColorButton.h"
 #include "DamagedFile.h"
+#include "ExchangeThread.h"
 #include "FileOps.h"
+#include "ProxySetup.h"
 
 namespace vantorel {
 
@@ -131,6 +134,14 @@ TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptSe
     OptionsTreeView->expandAll();
     OptionsTreeView->setCurrentItem(rootItem->child(0));
 }
+
+TOptionsForm::~TOptionsForm()
+{
+    // A version check still running uses the connection that goes with the dialog.
+    TExchangeThread::StopAll();
+}
+
+void TOptionsForm::ClearVersionCheckProxyParams() { ClearProxyParams(AppVerConn); }
 
 QWidget *TOptionsForm::BuildConnectivityPage()
 {
@@ -307,8 +318,8 @@ void TOptionsForm::ApplyValues(const TOptionValues &v)
     const TOptionValues defaults;
     Login->setText(Q(v.login));
     Password->setText(Q(v.password));
-    if (QAbstractButton *radio = ProxySourceRadioGroup->button(v.proxysource))
-        radio->setChecked(true);
+    QAbstractButton *radio = ProxySourceRadioGroup->button(v.proxysource);
+    (radio ? radio : ProxySourceRadioGroup->button(defaults.proxysource))->setChecked(true);
     Host->setText(Q(v.proxyhost));
     Port->setText(Q(v.proxyport));
     ProxyRequiresAuthentication->setChecked(v.proxyauthentication);
@@ -340,14 +351,15 @@ void TOptionsForm::ApplyValues(const TOptionValues &v)
 
 void TOptionsForm::SetDefaultOptions()
 {
-    ApplyValues(TOptionValues{});
+    FOptions = TOptionValues{};
+    ApplyValues(FOptions);
     UpdateProxyControls(false, false);
 }
 
 void TOptionsForm::LoadOptions()
 {
     SetDefaultOptions();
-    TOptionValues values = Values();
+    TOptionValues values = FOptions;
     const TOptionsReadResult result = ReadOptionsFile(FProgramFolder + kOptionsFileName, FXml, values);
     ApplyValues(values); // after a failure, what was read before it stays
     FFileDamaged = result == TOptionsReadResult::Corrupt;
@@ -358,6 +370,9 @@ void TOptionsForm::LoadOptions()
     UpdateProxyControls(source == psManual, ProxyRequiresAuthentication->isChecked());
     if (source == psIE)
         TakeSystemProxy();
+    // Read back, so the options hold what the controls made of the file: clamped and rounded
+    // track bars, list choices within their lists, the system's proxy.
+    FOptions = Values();
 }
 
 void TOptionsForm::SaveOptions()
@@ -371,7 +386,7 @@ void TOptionsForm::SaveOptions()
     }
     FFileDamaged = false;
     try {
-        WriteOptionsFile(path, FXml, Values());
+        WriteOptionsFile(path, FXml, FOptions);
     } catch (const std::exception &) {
         FPrompts.ShowError("Error saving application options");
     }
@@ -401,11 +416,28 @@ void TOptionsForm::UpdateProxyControls(bool manual, bool authentication)
 
 void TOptionsForm::done(int result)
 {
-    if (result == QDialog::Accepted)
+    if (result == QDialog::Accepted) {
+        FOptions = Values();
         SaveOptions();
-    else if (result == QDialog::Rejected)
-        LoadOptions();
+    } else if (result == QDialog::Rejected) {
+        ShowOptions();
+    }
     QDialog::done(result);
+}
+
+void TOptionsForm::showEvent(QShowEvent *event)
+{
+    // The options may have changed since the last showing (a properties or login dialog); a
+    // window shown again by the desktop, after being minimised, keeps the edits.
+    if (!event->spontaneous())
+        ShowOptions();
+    QDialog::showEvent(event);
+}
+
+void TOptionsForm::ShowOptions()
+{
+    ApplyValues(FOptions);
+    UpdateProxyControls(ProxySourceRadioGroup->checkedId() == psManual, ProxyRequiresAuthentication->isChecked());
 }
 
 void TOptionsForm::ProxySourceRadioGroupClick()

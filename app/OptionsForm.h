@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include "HTTPConnection.h"
 #include "OptionValues.h"
 #include "PromptService.h"
 #include "XMLSource.h"
@@ -21,13 +22,20 @@ namespace vantorel {
 
 class TColorButton;
 
-// The options dialog. Its controls hold the program's 27 options for the whole run; every part
-// of the program reads an option from here at the moment it needs it.
+// The options dialog. It keeps the program's 27 options for the whole run in Options(), which
+// every part of the program reads at the moment it needs an option (a worker thread gets a
+// copy). The controls edit a copy: they are filled from the options when the dialog shows, OK
+// stores them back, Cancel throws the edits away.
 class TOptionsForm : public QDialog {
     Q_OBJECT
 
 public:
     TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptService &prompts, QWidget *parent = nullptr);
+    ~TOptionsForm() override;
+
+    // The options in force. A part that changes them calls SaveOptions to keep the change.
+    TOptionValues &Options() { return FOptions; }
+    const TOptionValues &Options() const { return FOptions; }
 
     void SetDefaultOptions();
     void LoadOptions();
@@ -35,7 +43,12 @@ public:
     static void ReadIEProxySettings(std::string &host, std::string &port);
     void UpdateProxyControls(bool manual, bool authentication);
 
-    // The values as the controls hold them, and setting the controls from values.
+    // The connection of the new-version check, kept for the run.
+    THTTPConnection AppVerConn;
+    void ClearVersionCheckProxyParams();
+
+    // The values as the controls hold them, and setting the controls from values; neither
+    // touches Options().
     TOptionValues Values() const;
     void ApplyValues(const TOptionValues &values);
 
@@ -73,10 +86,12 @@ public:
     QStackedWidget *OptionsPageControl;
 
 protected:
-    // OK saves the options; Cancel, Esc and the close box read them back.
+    // OK stores and saves the options; Cancel, Esc and the close box show them again as they were.
     void done(int result) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    void ShowOptions();
     void ProxySourceRadioGroupClick();
     void TakeSystemProxy();
     void JPEGQualityTrackBarChange();
@@ -87,6 +102,7 @@ private:
     QWidget *BuildConfirmationsPage();
     QWidget *BuildGeneralPage();
 
+    TOptionValues FOptions;
     std::string FProgramFolder;
     bool FFileDamaged = false; // "options.xml" could not be read whole
     TXMLSource &FXml;

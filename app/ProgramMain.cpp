@@ -4,10 +4,14 @@
 
 #include "AboutBox.h"
 #include "AutomationSwitches.h"
+#include "ExchangeThread.h"
+#include "HTTPConnection.h"
 #include "MainForm.h"
 #include "OptionsForm.h"
 #include "ProgramFolder.h"
+#include "ProxyAuthentication.h"
 #include "SignalCloser.h"
+#include "SystemAuthorization.h"
 
 namespace vantorel {
 
@@ -20,6 +24,7 @@ int ProgramMain(int argc, char **argv)
     if (switches.RegServer || switches.UnregServer)
         return 0; // registering ends the program before any window exists
 
+    InitHTTPLibrary();
     TSignalCloser signalCloser;
     const std::string programFolder = ProgramFolder();
 
@@ -27,6 +32,10 @@ int ProgramMain(int argc, char **argv)
     QObject::connect(&signalCloser, &TSignalCloser::CloseRequested, &mainForm, &TMainAppForm::SessionEnding);
     TOptionsForm optionsForm(programFolder, mainForm.XMLSource(), mainForm.Prompts(), &mainForm);
     mainForm.SetOptionsForm(&optionsForm);
+    // The login dialogs are made once and shown as often as the commands need them.
+    TSysAuthForm sysAuthForm(mainForm.Prompts(), &mainForm);
+    TProxyAuthForm proxyAuthForm(&mainForm);
+    mainForm.SetAuthForms(&sysAuthForm, &proxyAuthForm);
     TAboutBox aboutBox(&mainForm);
     mainForm.SetAboutBox(&aboutBox);
 
@@ -35,7 +44,11 @@ int ProgramMain(int argc, char **argv)
         mainForm.activateWindow();
         mainForm.RunStarted();
     }
-    return QApplication::exec();
+    const int result = QApplication::exec();
+    // Also an instance that quit at start-up may have started an exchange: a thread still
+    // running at exit would abort the program.
+    TExchangeThread::StopAll();
+    return result;
 }
 
 } // namespace vantorel

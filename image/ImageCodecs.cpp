@@ -7,11 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <system_error>
 #include <vector>
 
 #include <QFile>
@@ -24,6 +22,7 @@
 #include <libimagequant.h>
 #include <png.h>
 
+#include "AtomicFile.h"
 #include "TextRules.h"
 
 // The readers and writers hand control to C libraries that report errors by longjmp. Every
@@ -96,70 +95,28 @@ TFile OpenFile(const std::string &fileName, const char *mode)
     return file;
 }
 
-// A file being written: the data goes to a temporary file beside the target, which takes the
-// target's place only once it is whole. A failed write never damages the file that was there,
-// which may be the very picture being rewritten. Buffered data reaches the disk only at the end,
-// so a full disk shows up at the flush or the close.
-class TOutputFile {
-public:
-    explicit TOutputFile(const std::string &fileName) : FTarget(fileName), FTemp(fileName + ".XXXXXX")
-    {
-        const int fd = ::mkostemp(FTemp.data(), O_CLOEXEC);
-        if (fd < 0)
-            Fail(fileName, std::string("cannot open the file: ") + std::strerror(errno));
-        FFile = ::fdopen(fd, "wb");
-        if (!FFile) {
-            const int saved = errno;
-            ::close(fd);
-            ::unlink(FTemp.c_str());
-            Fail(fileName, std::string("cannot open the file: ") + std::strerror(saved));
-        }
-    }
-    ~TOutputFile()
-    {
-        if (FFile)
-            std::fclose(FFile);
-        if (!FCommitted)
-            ::unlink(FTemp.c_str());
-    }
-    TOutputFile(const TOutputFile &) = delete;
-    TOutputFile &operator=(const TOutputFile &) = delete;
+// Pictures are written whole or not at all (a failed write never damages the file that was there,
+// which may be the very picture being rewritten) and a new one gets the permissions of any file
+// the user makes.
+constexpr mode_t kNewPictureMode = 0666;
 
-    std::FILE *get() const { return FFile; }
-
-    void Commit()
-    {
-        const bool flushed = std::fflush(FFile) == 0 && !std::ferror(FFile);
-        int failure = flushed ? 0 : errno;
-        // A replaced file keeps its permissions; a new one gets the usual ones.
-        struct stat existing {};
-        const mode_t mode = ::stat(FTarget.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode();
-        if (!failure && ::fchmod(::fileno(FFile), mode) != 0)
-            failure = errno;
-        const int closed = std::fclose(FFile);
-        FFile = nullptr;
-        if (!failure && closed != 0)
-            failure = errno;
-        if (!failure && ::rename(FTemp.c_str(), FTarget.c_str()) != 0)
-            failure = errno;
-        if (failure)
-            Fail(FTarget, std::string("cannot write the file: ") + std::strerror(failure));
-        FCommitted = true;
+std::unique_ptr<TAtomicFile> OpenOutputFile(const std::string &fileName)
+{
+    try {
+        return std::make_unique<TAtomicFile>(fileName, kNewPictureMode);
+    } catch (const std::system_error &e) {
+        Fail(fileName, "cannot open the file: " + e.code().message());
     }
+}
 
-private:
-    static mode_t NewFileMode()
-    {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        return 0666 & ~mask;
+void CommitOutputFile(TAtomicFile &file)
+{
+    try {
+        file.Commit();
+    } catch (const std::system_error &e) {
+        Fail(file.Target(), "cannot write the file: " + e.code().message());
     }
-
-    std::string FTarget;
-    std::string FTemp;
-    std::FILE *FFile = nullptr;
-    bool FCommitted = false;
-};
+}
 
 // ---- JPEG ----------------------------------------------------------------------------------
 
@@ -945,8 +902,8 @@ void WriteBMP(const TBitmap &bitmap, const std::string &fileName)
     PutLE(header + 34, static_cast<std::uint32_t>(imageBytes), 4);      // uncompressed, then sizes
     // The resolution and palette fields stay 0.
 
-    TOutputFile file(fileName);
-    bool written = std::fwrite(header, 1, sizeof header, file.get()) == sizeof header;
+    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName);
+    bool written = std::fwrite(header, 1, sizeof header, file->Stream()) == sizeof header;
     // Rows are padded to 4 bytes just like the bitmap's, so only red and blue change places.
     std::vector<std::uint8_t> row(bitmap.Stride(), 0);
     for (std::int32_t y = bitmap.Height() - 1; written && y >= 0; --y) {
@@ -956,35 +913,35 @@ void WriteBMP(const TBitmap &bitmap, const std::string &fileName)
             row[x * 3 + 1] = source[x * 3 + 1];
             row[x * 3 + 2] = source[x * 3];
         }
-        written = std::fwrite(row.data(), 1, row.size(), file.get()) == row.size();
+        written = std::fwrite(row.data(), 1, row.size(), file->Stream()) == row.size();
     }
     if (!written)
         Fail(fileName, std::string("cannot write the file: ") + std::strerror(errno));
-    file.Commit();
+    CommitOutputFile(*file);
 }
 
 void WriteJPEG(const TBitmap &bitmap, const std::string &fileName, int quality)
 {
     CheckWritable(bitmap, fileName);
-    TOutputFile file(fileName);
+    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName);
     {
         TJpegEncoder encoder;
-        if (!JpegEncode(encoder, file.get(), bitmap, quality))
+        if (!JpegEncode(encoder, file->Stream(), bitmap, quality))
             Fail(fileName, encoder.Error.Message);
     }
-    file.Commit();
+    CommitOutputFile(*file);
 }
 
 void WritePNG(const TBitmap &bitmap, const std::string &fileName)
 {
     CheckWritable(bitmap, fileName);
-    TOutputFile file(fileName);
+    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName);
     {
         TPngWriter writer(fileName);
-        if (!PngEncode(writer, file.get(), bitmap))
+        if (!PngEncode(writer, file->Stream(), bitmap))
             Fail(fileName, writer.Message.Text);
     }
-    file.Commit();
+    CommitOutputFile(*file);
 }
 
 void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits)
@@ -1008,9 +965,9 @@ void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits)
 
     // The file is opened here rather than by giflib, which would create it readable by its owner
     // only, and in place.
-    TOutputFile file(fileName);
+    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName);
     int error = 0;
-    std::unique_ptr<GifFileType, TGifWriterCloser> gif(EGifOpen(file.get(), GifWrite, &error));
+    std::unique_ptr<GifFileType, TGifWriterCloser> gif(EGifOpen(file->Stream(), GifWrite, &error));
     if (!gif)
         Fail(fileName, GifErrorText(error));
     EGifSetGifVersion(gif.get(), true);
@@ -1024,7 +981,7 @@ void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits)
     }
     if (EGifCloseFile(gif.release(), &error) == GIF_ERROR) // writes the trailer
         Fail(fileName, GifErrorText(error));
-    file.Commit();
+    CommitOutputFile(*file);
 }
 
 const TGIFDefaults &GIFDefaults() { return GIFDefaultsStore(); }

@@ -1,6 +1,5 @@
 #include "LogoWriter.h"
 
-#include "FileOps.h"
 #include "ImageCodecs.h"
 #include "TextRules.h"
 
@@ -23,18 +22,15 @@ bool WriteLogoFile(const TBitmap &logo, const std::string &logoName, const std::
     return true;
 }
 
-std::string RenderLogoToTempFile(const std::string &programFolder, const std::string &logoName, const TBitmap &logo,
+std::string RenderLogoToTempFile(const TTempWorkFolder &workFolder, const std::string &logoName, const TBitmap &logo,
                                  int jpegQuality, int gifBits)
 {
     // Nothing rendered yet gives no file a caller could use. A name that is not one path
-    // component would put the file outside "Temp".
+    // component would put the file outside the work folder.
     if (logo.Empty() || !IsValidNodeName(logoName))
         return {};
     try {
-        const std::string temp = programFolder + "Temp";
-        if (!ForceDirectories(temp))
-            return {};
-        const std::string target = temp + "/" + logoName;
+        const std::string target = workFolder.Path() + logoName;
         if (!WriteLogoFile(logo, logoName, target, jpegQuality, gifBits))
             return {};
         return target;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Bitmap.h"
+#include "TempWorkFolder.h"
 
 namespace vantorel {
 
@@ -12,9 +13,10 @@ namespace vantorel {
 bool WriteLogoFile(const TBitmap &logo, const std::string &logoName, const std::string &target, int jpegQuality,
                    int gifBits);
 
-// Writes the logo into the "Temp" folder of the program folder under the logo's name and returns
-// the path; empty when nothing could be written (the failure is not reported).
-std::string RenderLogoToTempFile(const std::string &programFolder, const std::string &logoName, const TBitmap &logo,
+// Writes the logo under the logo's name into a work folder of its own under "Temp"
+// (TTempWorkFolder) and returns the path; empty when nothing could be written (the failure is not
+// reported).
+std::string RenderLogoToTempFile(const TTempWorkFolder &workFolder, const std::string &logoName, const TBitmap &logo,
                                  int jpegQuality, int gifBits);
 
 } // namespace vantorel

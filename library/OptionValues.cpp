@@ -159,7 +159,8 @@ void WriteOptionsFile(const std::string &path, TXMLSource &xml, const TOptionVal
     TXMLNode root = xml.CreateDocumentElement("options");
     for (const TOptionField &field : kOptionFields)
         root.AddChild(field.Key).SetAttribute("value", WrittenForm(field, values));
-    xml.SaveToFile(path);
+    // The file holds the login and the passwords: a new one is for its owner's eyes only.
+    xml.SaveToFile(path, 0600);
 }
 
 bool ReadOptionBool(std::string_view text) { return AsciiLower(text) == "yes"; }

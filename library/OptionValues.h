@@ -19,8 +19,9 @@ inline constexpr int kAskImageFileFormat = 4;
 
 inline constexpr std::int32_t kWhite = 16777215;
 
-// The 27 user options, named by their key in "options.xml". The options dialog holds them in
-// its controls; this is the form in which they travel to and from the file.
+// The 27 user options, named by their key in "options.xml". The options dialog keeps the
+// program's one set; commands, and the threads they start, read them from here, never from the
+// dialog's controls.
 struct TOptionValues {
     std::string login;
     std::string password;
@@ -65,7 +66,8 @@ enum class TOptionsReadResult {
 // Applies "options.xml" over values, element by element in document order. After a failure the
 // values applied before it stay.
 TOptionsReadResult ReadOptionsFile(const std::string &path, TXMLSource &xml, TOptionValues &values);
-// Writes all 27 values in their order; raises EXMLError when the file cannot be written.
+// Writes all 27 values in their order; raises EXMLError when the file cannot be written. A new
+// file is readable by its owner only.
 void WriteOptionsFile(const std::string &path, TXMLSource &xml, const TOptionValues &values);
 
 // The reading rules of single values.

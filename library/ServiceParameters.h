@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "PromptService.h"
+#include "ServiceNames.h"
 #include "XMLSource.h"
 
 namespace vantorel {
 
 inline constexpr const char *kParametersFileName = "parameters.xml";
-inline constexpr const char *kDefaultServiceHost = "www.vantorel.com";
 
 // The holder of one parameter value.
 class TStringObject {

@@ -1,5 +1,6 @@
 #include "TextRules.h"
 
+#include <charconv>
 #include <limits>
 
 namespace vantorel {
@@ -133,6 +134,21 @@ bool IsValidNodeName(std::string_view name)
     if (name.empty() || name == "." || name == "..")
         return false;
     return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
+std::optional<std::int32_t> ParseDecimal(std::string_view text)
+{
+    // from_chars takes a "-" but no "+", and no sign after a "+".
+    const bool plus = !text.empty() && text.front() == '+';
+    if (plus)
+        text.remove_prefix(1);
+    if (text.empty() || text.front() == '+' || (plus && text.front() == '-'))
+        return std::nullopt;
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
 }
 
 } // namespace vantorel

@@ -18,6 +18,8 @@ bool SameTextAscii(std::string_view a, std::string_view b);
 // outside the 32-bit range included, is no number.
 std::optional<std::int32_t> ParseWholeNumber(std::string_view text);
 std::int32_t ParseWholeNumberOr(std::string_view text, std::int32_t fallback);
+// A decimal whole number and nothing else: an optional sign and decimal digits within 32 bits.
+std::optional<std::int32_t> ParseDecimal(std::string_view text);
 
 // The extension of a name: from its last "." to the end, when that dot stands after the last
 // "/" or ":"; empty when there is none.

@@ -2,10 +2,9 @@
 
 #include <string>
 
-namespace vantorel {
+#include "ServiceNames.h"
 
-// The guest WAP host of the service: addresses on it are shown as they are.
-inline constexpr const char *kGuestWapHost = "wap.vantorel.com";
+namespace vantorel {
 
 // What the three address boxes show for a logo's upload address.
 struct TUploadAddresses {

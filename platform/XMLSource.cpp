@@ -1,10 +1,14 @@
 #include "XMLSource.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "AtomicFile.h"
 
 namespace vantorel {
 
@@ -25,31 +29,22 @@ struct FdGuard {
     }
 };
 
-class FdWriter : public pugi::xml_writer {
+// Keeps the reason of the first failed write, which the stream itself forgets.
+class StreamWriter : public pugi::xml_writer {
 public:
-    explicit FdWriter(int fd) : FFd(fd) {}
+    explicit StreamWriter(std::FILE *stream) : FStream(stream) {}
     void write(const void *data, size_t size) override
     {
-        auto *p = static_cast<const char *>(data);
-        while (FOk && size > 0) {
-            const ssize_t n = ::write(FFd, p, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                FOk = false;
-                FErrno = n < 0 ? errno : ENOSPC;
-                break;
-            }
-            p += n;
-            size -= static_cast<size_t>(n);
-        }
+        if (FErrno != 0)
+            return;
+        errno = 0;
+        if (std::fwrite(data, 1, size, FStream) != size)
+            FErrno = errno ? errno : EIO;
     }
-    bool Ok() const { return FOk; }
     int Errno() const { return FErrno; }
 
 private:
-    int FFd;
-    bool FOk = true;
+    std::FILE *FStream;
     int FErrno = 0;
 };
 
@@ -144,34 +139,17 @@ TXMLNode TXMLSource::CreateDocumentElement(const char *name)
     return TXMLNode(FDocument.append_child(name));
 }
 
-void TXMLSource::SaveToFile(const std::string &path) const
+void TXMLSource::SaveToFile(const std::string &path, mode_t newFileMode) const
 {
-    std::string temp = path + ".XXXXXX";
-    FdGuard out{::mkostemp(temp.data(), O_CLOEXEC)};
-    if (out.fd < 0)
-        throw EXMLError(SystemReason("Cannot write", path));
-
-    struct stat existing {};
-    // A replaced file keeps its permissions, but its owner can always read it back.
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? ((existing.st_mode & 0777) | 0600) : 0644;
-
-    FdWriter writer(out.fd);
-    FDocument.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
-    int failure = writer.Ok() ? 0 : writer.Errno();
-    if (!failure && ::fchmod(out.fd, mode) != 0)
-        failure = errno;
-    if (!failure && ::fsync(out.fd) != 0)
-        failure = errno;
-    const int fd = out.fd;
-    out.fd = -1;
-    if (::close(fd) != 0 && !failure)
-        failure = errno;
-    if (!failure && ::rename(temp.c_str(), path.c_str()) != 0)
-        failure = errno;
-    if (failure) {
-        ::unlink(temp.c_str());
-        errno = failure;
-        throw EXMLError(SystemReason("Cannot write", path));
+    try {
+        TAtomicFile file(path, newFileMode);
+        StreamWriter writer(file.Stream());
+        FDocument.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
+        if (writer.Errno() != 0)
+            throw std::system_error(writer.Errno(), std::generic_category());
+        file.Commit();
+    } catch (const std::system_error &e) {
+        throw EXMLError("Cannot write " + path + ": " + e.code().message());
     }
 }
 

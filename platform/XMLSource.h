@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -63,8 +64,9 @@ public:
     TXMLNode DocumentElement() const { return TXMLNode(FDocument.document_element()); }
     // Creates an element and makes it the document element of the (new, empty) document.
     TXMLNode CreateDocumentElement(const char *name);
-    // Writes the document to a file, replacing it atomically; raises EXMLError on failure.
-    void SaveToFile(const std::string &path) const;
+    // Writes the document to a file, replacing it atomically; raises EXMLError on failure. A
+    // replaced file keeps its permissions; a new one gets newFileMode less the umask.
+    void SaveToFile(const std::string &path, mode_t newFileMode = 0644) const;
 
 private:
     std::string FFileName;

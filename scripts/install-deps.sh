@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libimagequant-dev
   libpugixml-dev libcurl4-openssl-dev libsane-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev tinyproxy-bin
   xvfb xauth dbus dbus-x11
 )
 

@@ -114,7 +114,7 @@ protected:
                   fitkind="bigger" keepproportions="yes" uploadurl=""/>
               <logodirnode nodekind="logo" nodename="dog.jpeg" frameleft="-1" frametop="-1" framewidth="-1"
                   frameheight="-1" phonemakeid="1" phonemodelid="0" logowidth="101" logoheight="64"
-                  fitkind="smaller" keepproportions="no" uploadurl="http://wap.vantorel.com/get.php?id=42"/>
+                  fitkind="smaller" keepproportions="no" uploadurl="http://wap.vantorel.example/get.php?id=42"/>
               <logodirnode nodekind="logo" nodename="bird.bmp" frameleft="-1" frametop="-1" framewidth="-1"
                   frameheight="-1" phonemakeid="-1" phonemodelid="-1" logowidth="64" logoheight="64"
                   fitkind="width" keepproportions="yes" uploadurl=""/>
@@ -407,8 +407,8 @@ TEST_F(MainWindowDisplayTest, TheImageStatusBarDescribesTheShownLogo)
 TEST_F(MainWindowDisplayTest, AnUploadedLogoShowsItsAddressesAndUploadAgain)
 {
     Select("Pets/dog.jpeg");
-    EXPECT_EQ(Form().ImageWapURL->toPlainText(), "http://wap.vantorel.com/get.php?id=42");
-    EXPECT_EQ(Form().ImageWapShortURL->text(), "http://wap.vantorel.com/get.php");
+    EXPECT_EQ(Form().ImageWapURL->toPlainText(), "http://wap.vantorel.example/get.php?id=42");
+    EXPECT_EQ(Form().ImageWapShortURL->text(), "http://wap.vantorel.example/get.php");
     EXPECT_EQ(Form().ImageID->text(), "42");
     EXPECT_EQ(Form().UploadButton->text(), "Upload again");
     EXPECT_EQ(Form().UploadMenuItem->text(), "Upload again");
@@ -593,7 +593,7 @@ TEST_F(MainWindowFrameTest, TheHoverCursorFollowsTheFramePart)
 
 TEST_F(MainWindowFrameTest, WithoutLiveRenderingTheLogoIsRenderedOnceAtTheRelease)
 {
-    FOptions->ShowLogoChangeCheckBox->setChecked(false);
+    FOptions->Options().showlogochange = false;
     PlaceFrame(true);
     // A scribble on the target shows whether a rendering happened since.
     TBitmap &target = Form().TargetImage->Picture();
@@ -616,7 +616,7 @@ TEST_F(MainWindowFrameTest, WithoutLiveRenderingTheLogoIsRenderedOnceAtTheReleas
 
 TEST_F(MainWindowFrameTest, WithLiveRenderingEveryMoveRendersTheLogo)
 {
-    FOptions->ShowLogoChangeCheckBox->setChecked(true);
+    FOptions->Options().showlogochange = true;
     PlaceFrame(true);
     const TBitmap before = Form().TargetImage->Picture();
     QTest::mousePress(Form().SourceImage, Qt::LeftButton, {}, {80, 100});
@@ -1049,7 +1049,7 @@ using MainWindowImageCommandTest = MainWindowTest;
 
 TEST_F(MainWindowImageCommandTest, ConvertKeepingTheSourceAddsTheNewLogoAfterIt)
 {
-    FOptions->ConvertRetainSourceComboBox->setCurrentIndex(srRetain);
+    FOptions->Options().convertretainsource = srRetain;
     Select("Pets/cat.png");
     Form().ConvertItems[0][iffBMP]->trigger();
     EXPECT_TRUE(FPrompts.Prompts().empty());
@@ -1073,7 +1073,7 @@ TEST_F(MainWindowImageCommandTest, ConvertKeepingTheSourceAddsTheNewLogoAfterIt)
 
 TEST_F(MainWindowImageCommandTest, ConvertReplacingTheSourceRenamesTheRecord)
 {
-    FOptions->ConvertRetainSourceComboBox->setCurrentIndex(srDelete);
+    FOptions->Options().convertretainsource = srDelete;
     Select("Pets/cat.png");
     TLogoDirObject *cat = &Record("Pets/cat.png");
     Form().ConvertItems[2][iffGIF]->trigger(); // the tree pop-up's item
@@ -1088,7 +1088,7 @@ TEST_F(MainWindowImageCommandTest, ConvertReplacingTheSourceRenamesTheRecord)
 
 TEST_F(MainWindowImageCommandTest, CancelInTheKeepQuestionChangesNothing)
 {
-    FOptions->ConvertRetainSourceComboBox->setCurrentIndex(srAsk);
+    FOptions->Options().convertretainsource = srAsk;
     Select("Pets/cat.png");
     FPrompts.Answer(TPromptResult::Cancel);
     Form().ConvertNode(iffJPG);
@@ -1110,25 +1110,25 @@ TEST_F(MainWindowImageCommandTest, MirrorAndRotateWriteTheWholeTurnedPicture)
     } rows[] = {
         {"mirror horizontally keeping",
          [](TMainAppForm &f, TOptionsForm &o) {
-             o.MirrorRetainSourceComboBox->setCurrentIndex(srRetain);
+             o.Options().mirrorretainsource = srRetain;
              f.MirrorItems[1][0]->trigger();
          },
          "bird2.bmp", MirroredBitmap(FBird, 0), true},
         {"mirror vertically replacing",
          [](TMainAppForm &f, TOptionsForm &o) {
-             o.MirrorRetainSourceComboBox->setCurrentIndex(srDelete);
+             o.Options().mirrorretainsource = srDelete;
              f.MirrorItems[3][1]->trigger();
          },
          "bird.bmp", MirroredBitmap(FBird, 1), false},
         {"rotate 90 replacing",
          [](TMainAppForm &f, TOptionsForm &o) {
-             o.RotateRetainSourceComboBox->setCurrentIndex(srDelete);
+             o.Options().rotateretainsource = srDelete;
              f.RotateItems[0][0]->trigger();
          },
          "bird.bmp", RotatedBitmap(FBird, 90), false},
         {"rotate 270 keeping",
          [](TMainAppForm &f, TOptionsForm &o) {
-             o.RotateRetainSourceComboBox->setCurrentIndex(srRetain);
+             o.Options().rotateretainsource = srRetain;
              f.RotateItems[2][2]->trigger();
          },
          "bird2.bmp", RotatedBitmap(FBird, 270), true},
@@ -1176,7 +1176,7 @@ protected:
 
 TEST_F(MainWindowImageCommandResizeTest, AResizeDuringTheKeepQuestionStillWritesTheSourcePicture)
 {
-    FOptions->ConvertRetainSourceComboBox->setCurrentIndex(srAsk);
+    FOptions->Options().convertretainsource = srAsk;
     Select("Pets/cat.png");
     FResizing.WhileAsking = [this] {
         Form().resize(900, 700);
@@ -1270,7 +1270,7 @@ protected:
     }
 };
 
-TEST_F(MainWindowOptionsTest, CancelRestoresTheFilesValues)
+TEST_F(MainWindowOptionsTest, CancelKeepsTheOptionsInForce)
 {
     Select("Pets/cat.png");
     const std::string before = ReadFile(FFolder / "options.xml");
@@ -1282,6 +1282,7 @@ TEST_F(MainWindowOptionsTest, CancelRestoresTheFilesValues)
         dialog.reject();
     });
     EXPECT_EQ(FOptions->JPEGQualityTrackBar->value(), 50);
+    EXPECT_EQ(FOptions->Options().jpegquality, 50);
     EXPECT_EQ(ReadFile(FFolder / "options.xml"), before);
     EXPECT_EQ(Form().TargetImage->Picture(), scribbled); // nothing shown anew
 }

@@ -1,7 +1,10 @@
 #include "OptionsForm.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,6 +36,13 @@ protected:
     {
         WriteFile(FFolder / "options.xml", "<options>" + body + "</options>");
     }
+    TOptionValues FileValues()
+    {
+        TOptionValues values;
+        TXMLSource xml;
+        EXPECT_EQ(ReadOptionsFile(FFolder / "options.xml", xml, values), TOptionsReadResult::Read);
+        return values;
+    }
 
     TTempDir FFolder;
     TXMLSource FXml;
@@ -43,6 +53,7 @@ TEST_F(OptionsFormTest, WithoutAFileEveryControlHoldsItsDefault)
 {
     auto form = MakeForm();
     EXPECT_EQ(form->Values(), TOptionValues{});
+    EXPECT_EQ(form->Options(), TOptionValues{});
     EXPECT_TRUE(FPrompts.Prompts().empty());
     EXPECT_FALSE(form->Host->isEnabled());
     EXPECT_FALSE(form->ProxyLogin->isEnabled());
@@ -65,6 +76,9 @@ TEST_F(OptionsFormTest, TrackBarsClampAndTheJpegBarRoundsToTens)
         auto form = MakeForm();
         EXPECT_EQ(form->JPEGQualityTrackBar->value(), row.expectedJpeg) << row.jpeg;
         EXPECT_EQ(form->GIFBitDepthTrackBar->value(), row.expectedGif) << row.gif;
+        // The options in force hold what the controls show, not the file's text.
+        EXPECT_EQ(form->Options().jpegquality, row.expectedJpeg) << row.jpeg;
+        EXPECT_EQ(form->Options().gifbitdepth, row.expectedGif) << row.gif;
     }
 }
 
@@ -95,8 +109,10 @@ TEST_F(OptionsFormTest, ValuesFromTheFileReachTheControls)
     EXPECT_EQ(form->FEmptyAreaColorButton->ButtonColor(), 255);
     EXPECT_EQ(form->ConvertRetainSourceComboBox->currentIndex(), srRetain);
     EXPECT_EQ(form->ImportedFileFormatComboBox->currentText(), "Ask");
-    // A choice outside its list shows the option's default.
+    // A choice outside its list shows, and holds, the option's default.
     EXPECT_EQ(form->MirrorRetainSourceComboBox->currentIndex(), srDelete);
+    EXPECT_EQ(form->Options(), form->Values());
+    EXPECT_EQ(form->Options().mirrorretainsource, srDelete);
 }
 
 TEST_F(OptionsFormTest, SystemProxySourceTakesHostAndPortFromTheSystem)
@@ -107,6 +123,24 @@ TEST_F(OptionsFormTest, SystemProxySourceTakesHostAndPortFromTheSystem)
     EXPECT_EQ(form->Host->text(), "cache.example");
     EXPECT_EQ(form->Port->text(), "3130");
     EXPECT_FALSE(form->Host->isEnabled());
+    EXPECT_EQ(form->Options().proxyhost, "cache.example");
+    EXPECT_EQ(form->Options().proxyport, "3130");
+
+    // Cancel after switching to a manual proxy shows the system's again, without asking the
+    // system anew.
+    form->ProxySourceRadioGroup->button(psManual)->click();
+    EXPECT_TRUE(form->Host->isEnabled());
+    form->Host->setText("typed");
+    ::setenv("http_proxy", "http://other:1/", 1);
+    form->reject();
+    EXPECT_EQ(form->ProxySourceRadioGroup->checkedId(), psIE);
+    EXPECT_EQ(form->Host->text(), "cache.example");
+    EXPECT_FALSE(form->Host->isEnabled());
+    EXPECT_FALSE(form->ProxyRequiresAuthentication->isEnabled());
+    // Choosing the system item reads the system's settings of the moment.
+    form->ProxySourceRadioGroup->button(psIE)->click();
+    EXPECT_EQ(form->Host->text(), "other");
+    EXPECT_EQ(form->Options().proxyhost, "cache.example");
 }
 
 TEST_F(OptionsFormTest, CorruptFileIsReportedAndKeepsWhatWasReadBeforeTheDamage)
@@ -128,12 +162,13 @@ TEST_F(OptionsFormTest, CorruptFileIsReportedAndKeepsWhatWasReadBeforeTheDamage)
     EXPECT_EQ(second->Login->text(), "");
 }
 
-TEST_F(OptionsFormTest, OkSavesAndCancelReadsTheFileBack)
+TEST_F(OptionsFormTest, OkSavesAndCancelRestoresTheOptionsInForce)
 {
     auto form = MakeForm();
     form->Login->setText("typed");
     form->reject();
     EXPECT_EQ(form->Login->text(), ""); // no file: back to the default
+    EXPECT_FALSE(test::Exists(FFolder / "options.xml"));
 
     form->Login->setText("kept");
     form->Password->setText("p<&>\"");
@@ -144,6 +179,124 @@ TEST_F(OptionsFormTest, OkSavesAndCancelReadsTheFileBack)
     form->reject();
     EXPECT_EQ(form->Login->text(), "kept");
     EXPECT_EQ(form->Password->text(), "p<&>\"");
+    EXPECT_EQ(ReadFile(FFolder / "options.xml"), saved);
+}
+
+// One edit of a control per case: it reaches the options only through OK.
+struct EditCase {
+    const char *what;
+    std::function<void(TOptionsForm &)> edit;
+    std::function<void(TOptionValues &)> expect;
+};
+
+TEST_F(OptionsFormTest, EditsReachTheOptionsOnlyThroughOk)
+{
+    const EditCase cases[] = {
+        {"login", [](TOptionsForm &f) { f.Login->setText("joe"); }, [](TOptionValues &v) { v.login = "joe"; }},
+        {"manual proxy with credentials",
+         [](TOptionsForm &f) {
+             f.ProxySourceRadioGroup->button(psManual)->click();
+             f.Host->setText("cache");
+             f.Port->setText("x");
+             f.ProxyRequiresAuthentication->click();
+             f.ProxyPassword->setText("secret");
+         },
+         [](TOptionValues &v) {
+             v.proxysource = psManual;
+             v.proxyhost = "cache";
+             v.proxyport = "x";
+             v.proxyauthentication = true;
+             v.proxypassword = "secret";
+         }},
+        {"fill colour",
+         [](TOptionsForm &f) {
+             f.FillInEmptyAreaCheckBox->setChecked(true);
+             f.FEmptyAreaColorButton->SetButtonColor(0x00FF00);
+         },
+         [](TOptionValues &v) {
+             v.fillemptyarea = true;
+             v.emptyareacolor = 0x00FF00;
+         }},
+        {"jpeg bar rounds", [](TOptionsForm &f) { f.JPEGQualityTrackBar->setValue(66); },
+         [](TOptionValues &v) { v.jpegquality = 70; }},
+        {"grab format", [](TOptionsForm &f) { f.GrabbedFileFormatComboBox->setCurrentIndex(kAskImageFileFormat); },
+         [](TOptionValues &v) { v.grabbedfileformat = kAskImageFileFormat; }},
+    };
+    for (const EditCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(FFolder / "options.xml");
+        auto form = MakeForm();
+        const TOptionValues before = form->Options();
+        TOptionValues expected = before;
+        c.expect(expected);
+
+        c.edit(*form);
+        EXPECT_EQ(form->Options(), before); // what the commands read is untouched while editing
+        form->reject();
+        EXPECT_EQ(form->Options(), before);
+        EXPECT_EQ(form->Values(), before);
+        EXPECT_FALSE(form->Host->isEnabled());
+        EXPECT_FALSE(form->FEmptyAreaColorButton->isEnabled());
+
+        c.edit(*form);
+        form->accept();
+        EXPECT_EQ(form->Options(), expected);
+        EXPECT_EQ(FileValues(), expected);
+    }
+}
+
+TEST_F(OptionsFormTest, CancelDoesNotReadTheFileAgain)
+{
+    WriteOptions(R"(<login value="in force"/><jpegquality value="40"/>)");
+    auto form = MakeForm();
+    // The file changes behind the dialog, even into one that cannot be read.
+    for (const char *content :
+         {"<options><login value=\"on disk\"/><jpegquality value=\"80\"/></options>", "<options><login value="}) {
+        SCOPED_TRACE(content);
+        WriteFile(FFolder / "options.xml", content);
+        form->Login->setText("typed");
+        form->reject();
+        EXPECT_EQ(form->Login->text(), "in force");
+        EXPECT_EQ(form->JPEGQualityTrackBar->value(), 40);
+        EXPECT_EQ(form->JPEGQualityLabel->text(), "JPEG Quality: 40%");
+        EXPECT_EQ(form->Options().login, "in force");
+        EXPECT_TRUE(FPrompts.Prompts().empty());
+        EXPECT_EQ(ReadFile(FFolder / "options.xml"), content);
+    }
+}
+
+TEST_F(OptionsFormTest, ShowingFillsTheControlsFromTheOptions)
+{
+    auto form = MakeForm();
+    // Other parts change options while the dialog is hidden (login and properties dialogs).
+    form->Options().login = "from a login dialog";
+    form->Options().jpegquality = 30;
+    form->Options().gifbitdepth = 5;
+    form->Options().proxysource = psManual;
+    form->Options().fillemptyarea = true;
+    EXPECT_EQ(form->Login->text(), "");
+    form->show();
+    EXPECT_EQ(form->Login->text(), "from a login dialog");
+    EXPECT_EQ(form->JPEGQualityLabel->text(), "JPEG Quality: 30%");
+    EXPECT_EQ(form->GIFBitDepthLabel->text(), "Bits Per Pixel: 5 bits");
+    EXPECT_TRUE(form->Host->isEnabled());
+    EXPECT_FALSE(form->ProxyLogin->isEnabled());
+    EXPECT_TRUE(form->FEmptyAreaColorButton->isEnabled());
+    form->reject();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->Options().login, "from a login dialog");
+}
+
+TEST_F(OptionsFormTest, SaveWritesTheOptionsNotTheControls)
+{
+    auto form = MakeForm();
+    form->Login->setText("typed, not confirmed");
+    form->Options().login = "account";
+    form->Options().password = "pass";
+    form->SaveOptions();
+    const TOptionValues saved = FileValues();
+    EXPECT_EQ(saved.login, "account");
+    EXPECT_EQ(saved.password, "pass");
 }
 
 TEST_F(OptionsFormTest, FailedSaveIsReported)
@@ -153,6 +306,13 @@ TEST_F(OptionsFormTest, FailedSaveIsReported)
     FPrompts.Clear();
     form->SaveOptions();
     EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"Error saving application options"});
+
+    // After a failed save on OK the new values stay in effect for the run.
+    FPrompts.Clear();
+    form->Login->setText("new");
+    form->accept();
+    EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"Error saving application options"});
+    EXPECT_EQ(form->Options().login, "new");
 }
 
 TEST_F(OptionsFormTest, ThePageTreeRefusesItsRoot)

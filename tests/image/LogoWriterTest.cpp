@@ -1,8 +1,10 @@
 #include "LogoWriter.h"
 
+#include <filesystem>
 #include <ostream>
 #include <set>
 #include <string>
+#include <system_error>
 
 #include <gtest/gtest.h>
 
@@ -34,8 +36,9 @@ TBitmap ColourfulLogo()
     TBitmap b(64, 48);
     for (int y = 0; y < b.Height(); ++y)
         for (int x = 0; x < b.Width(); ++x)
-            b.SetPixel(x, y, RGBColor(static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 5),
-                                      static_cast<std::uint8_t>((x * y) & 0xFF)));
+            b.SetPixel(x, y,
+                       RGBColor(static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 5),
+                                static_cast<std::uint8_t>((x * y) & 0xFF)));
     return b;
 }
 
@@ -63,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, WriteLogoFileByName,
     ::testing::Values(TWriterRow{"sunset.bmp", "out.bmp", true, "BMP"}, TWriterRow{"sunset.JpEg", "out", true, "JPEG"},
                       TWriterRow{"sunset.jpg", "out.png", true, "JPEG"}, TWriterRow{"a.b.GIF", "out.bmp", true, "GIF"},
-                      TWriterRow{"sunset.Png", "out.jpg", true, "PNG"}, TWriterRow{"sunset.tif", "out.tif", false, "none"},
+                      TWriterRow{"sunset.Png", "out.jpg", true, "PNG"},
+                      TWriterRow{"sunset.tif", "out.tif", false, "none"},
                       TWriterRow{"sunset", "out.jpg", false, "none"}, TWriterRow{"png", "out.png", false, "none"}));
 
 TEST(WriteLogoFile, PassesTheJPEGQualityAndTheGIFBitsOn)
@@ -89,34 +93,49 @@ TEST(WriteLogoFile, AFailedWriteRaises)
     EXPECT_THROW(WriteLogoFile(ColourfulLogo(), "a.png", dir / "missing/out.png", 90, 8), EImageError);
 }
 
-TEST(RenderLogoToTempFile, WritesIntoTempAndASecondRenderReplacesTheFirst)
+TEST(RenderLogoToTempFile, EachWorkFolderKeepsItsOwnFileAndGoesWithIt)
 {
     TTempDir dir;
-    const std::string path = RenderLogoToTempFile(dir.Path(), "logo.png", TBitmap(4, 3, clRed), 90, 8);
-    EXPECT_EQ(path, dir / "Temp/logo.png");
-    EXPECT_EQ(ReadPicture(path), TBitmap(4, 3, clRed));
-
-    EXPECT_EQ(RenderLogoToTempFile(dir.Path(), "logo.png", TBitmap(2, 5, clBlue), 90, 8), path);
-    EXPECT_EQ(ReadPicture(path), TBitmap(2, 5, clBlue));
+    std::string first;
+    {
+        const TTempWorkFolder upload(dir.Path());
+        const TTempWorkFolder preview(dir.Path());
+        first = RenderLogoToTempFile(upload, "logo.png", TBitmap(4, 3, clRed), 90, 8);
+        EXPECT_EQ(first, upload.Path() + "logo.png");
+        EXPECT_EQ(first.rfind(dir / "Temp/", 0), 0u);
+        // A second file of the same name elsewhere leaves the first alone.
+        EXPECT_EQ(RenderLogoToTempFile(preview, "logo.png", TBitmap(2, 5, clBlue), 90, 8), preview.Path() + "logo.png");
+        EXPECT_EQ(ReadPicture(first), TBitmap(4, 3, clRed));
+        // The same folder again replaces its file.
+        EXPECT_EQ(RenderLogoToTempFile(upload, "logo.png", TBitmap(2, 5, clBlue), 90, 8), first);
+        EXPECT_EQ(ReadPicture(first), TBitmap(2, 5, clBlue));
+    }
+    EXPECT_FALSE(Exists(first));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "Temp"));
 }
 
 TEST(RenderLogoToTempFile, NothingWrittenGivesTheEmptyPath)
 {
     TTempDir dir;
+    const TTempWorkFolder work(dir.Path());
     const TBitmap logo(4, 4, clRed);
-    // No writer for the extension: the folder may be made, but no file.
-    EXPECT_EQ(RenderLogoToTempFile(dir.Path(), "logo.tif", logo, 90, 8), "");
-    EXPECT_FALSE(Exists(dir / "Temp/logo.tif"));
-    // Nothing rendered yet.
-    EXPECT_EQ(RenderLogoToTempFile(dir.Path(), "logo.png", TBitmap(), 90, 8), "");
-    EXPECT_FALSE(Exists(dir / "Temp/logo.png"));
+    // No writer for the extension.
+    EXPECT_EQ(RenderLogoToTempFile(work, "logo.tif", logo, 90, 8), "");
+    EXPECT_FALSE(Exists(work.Path() + "logo.tif"));
+    // Nothing rendered yet, or a name that would leave the folder.
+    EXPECT_EQ(RenderLogoToTempFile(work, "logo.png", TBitmap(), 90, 8), "");
+    EXPECT_EQ(RenderLogoToTempFile(work, "../logo.png", logo, 90, 8), "");
+    EXPECT_FALSE(Exists(work.Path() + "logo.png"));
     // The write fails: the error is swallowed.
-    WriteFile(dir / "Temp/busy.png/inside", "");
-    EXPECT_EQ(RenderLogoToTempFile(dir.Path(), "busy.png", logo, 90, 8), "");
+    WriteFile(work.Path() + "busy.png/inside", "");
+    EXPECT_EQ(RenderLogoToTempFile(work, "busy.png", logo, 90, 8), "");
+}
 
+TEST(TTempWorkFolder, AFileWhereTempShouldBeRaises)
+{
     TTempDir blocked;
     WriteFile(blocked / "Temp", "a file where the folder should be");
-    EXPECT_EQ(RenderLogoToTempFile(blocked.Path(), "logo.bmp", logo, 90, 8), "");
+    EXPECT_THROW(TTempWorkFolder{blocked.Path()}, std::system_error);
 }
 
 } // namespace

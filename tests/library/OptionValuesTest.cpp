@@ -148,6 +148,17 @@ TEST_F(OptionValuesTest, WritingReplacesTheFileAndRaisesWhenItCannot)
     EXPECT_TRUE(Xml.FileName().empty());
 }
 
+TEST_F(OptionValuesTest, ANewFileIsForItsOwnerOnlyAndAReplacedOneKeepsItsMode)
+{
+    // The file holds the login and the passwords.
+    WriteOptionsFile(Path, Xml, Values);
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(Path).permissions() & perms::all, perms::owner_read | perms::owner_write);
+    std::filesystem::permissions(Path, perms(0644));
+    WriteOptionsFile(Path, Xml, Values);
+    EXPECT_EQ(std::filesystem::status(Path).permissions() & perms::all, perms(0644));
+}
+
 TEST_F(OptionValuesTest, AbsentFileLeavesValuesAlone)
 {
     Values.login = "kept";

@@ -59,6 +59,30 @@ TEST(Parameters, SixKeysInTheirOrderWithDefaults)
     EXPECT_EQ(params.Entries().size(), 6u);
 }
 
+// A host we do not own would receive the users' passwords: every fixed name stays on the
+// reserved domain, and the page addresses join the parts with nothing in between.
+TEST(Parameters, FixedNamesStayOnTheReservedDomain)
+{
+    struct Case {
+        const char *description;
+        std::string actual;
+        const char *expected;
+    } cases[] = {
+        {"default host", kDefaultServiceHost, "www.vantorel.example"},
+        {"guest WAP host", kGuestWapHost, "wap.vantorel.example"},
+        {"WAP host", kWapHost, "m.vantorel.example"},
+        {"registration page", ServicePageAddress(kRegisterPage), "http://www.vantorel.example/register.php"},
+        {"home page", ServicePageAddress(kHomePage), "http://www.vantorel.example/"},
+        {"FAQ page", ServicePageAddress(kFAQPage), "http://www.vantorel.example/faq.php"},
+        {"setup file", kSetupFileAddress, "http://www.vantorel.example/download/vantorel-setup.tar.gz"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.actual, c.expected) << c.description;
+    TParameters params;
+    EXPECT_EQ(params.Value("uploadhost"), kDefaultServiceHost);
+    EXPECT_EQ(params.Value("sendmailhost"), kDefaultServiceHost);
+}
+
 TEST_F(ServiceParametersTest, MissingFileKeepsDefaultsSilently)
 {
     Params.SetValue("uploadhost", "stale");

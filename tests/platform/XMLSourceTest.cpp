@@ -128,6 +128,17 @@ TEST_F(XMLSourceTest, FailedSaveLeavesThePreviousFileWholeAndNoLeftovers)
     std::filesystem::create_directories(FDir / "keep/busy.xml/inside");
     EXPECT_THROW(FXml.SaveToFile(FDir / "keep/busy.xml"), EXMLError);
     EXPECT_THROW(FXml.SaveToFile(FDir / "missing-folder/state.xml"), EXMLError);
+    {
+        // A full disk: the report names the reason of the failed write.
+        test::TFileSizeLimit limit(4);
+        try {
+            FXml.SaveToFile(FDir / "keep/state.xml");
+            ADD_FAILURE() << "saved";
+        } catch (const EXMLError &e) {
+            EXPECT_EQ(std::string(e.what()), "Cannot write " + (FDir / "keep/state.xml") + ": File too large");
+        }
+        EXPECT_EQ(ReadFile(FDir / "keep/state.xml"), "<previous/>");
+    }
     FXml.SaveToFile(FDir / "keep/state.xml");
     EXPECT_NE(ReadFile(FDir / "keep/state.xml").find("<new />"), std::string::npos);
     std::size_t entries = 0;
@@ -136,13 +147,17 @@ TEST_F(XMLSourceTest, FailedSaveLeavesThePreviousFileWholeAndNoLeftovers)
     EXPECT_EQ(entries, 2u); // state.xml and busy.xml: no temporary file stays behind
 }
 
-TEST_F(XMLSourceTest, SaveKeepsTheFilePermissions)
+TEST_F(XMLSourceTest, SaveKeepsTheFilePermissionsAndGivesNewFilesTheirOwn)
 {
-    WriteFile(FDir / "p.xml", "<old/>");
-    std::filesystem::permissions(FDir / "p.xml", std::filesystem::perms(0640));
     FXml.SetFileName("");
     FXml.Open();
     FXml.CreateDocumentElement("new");
+    FXml.SaveToFile(FDir / "private.xml", 0600);
+    EXPECT_EQ(std::filesystem::status(FDir / "private.xml").permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    WriteFile(FDir / "p.xml", "<old/>");
+    std::filesystem::permissions(FDir / "p.xml", std::filesystem::perms(0640));
     FXml.SaveToFile(FDir / "p.xml");
     EXPECT_EQ(std::filesystem::status(FDir / "p.xml").permissions() & std::filesystem::perms::all,
               std::filesystem::perms(0640));

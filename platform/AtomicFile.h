@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <sys/types.h>
+
+namespace vantorel {
+
+// A file written whole or not at all: the data goes to a temporary file in the target's folder,
+// which takes the target's place only on Commit. Until then, and after any failure, the file
+// that was there stays as it was and no temporary file is left behind.
+//
+// A replaced file keeps its permissions, and its owner can always read it back; a new file gets
+// newFileMode less the umask. Failures raise std::system_error carrying errno.
+class TAtomicFile {
+public:
+    TAtomicFile(std::string target, mode_t newFileMode);
+    ~TAtomicFile();
+    TAtomicFile(const TAtomicFile &) = delete;
+    TAtomicFile &operator=(const TAtomicFile &) = delete;
+
+    // Where the data goes; write errors show up at Commit.
+    std::FILE *Stream() const { return FStream; }
+    const std::string &Target() const { return FTarget; }
+
+    // Flushes the data to the disk and puts the file in the target's place.
+    void Commit();
+
+private:
+    std::string FTarget;
+    std::string FTemp; // empty once the temporary file is gone
+    std::FILE *FStream = nullptr;
+    bool FCommitted = false;
+};
+
+} // namespace vantorel
