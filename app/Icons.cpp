@@ -199,6 +199,14 @@ void DrawPhone(QPainter &p, const QRectF &r)
     p.drawEllipse(QPointF(r.center().x(), r.bottom() - 1.6), 0.8, 0.8);
 }
 
+// A red square: what the upload button turns into while an upload runs.
+void DrawStopUpload(QPainter &p)
+{
+    p.setPen(Pen(QColor(0x8e, 0x16, 0x16)));
+    p.setBrush(kRed);
+    p.drawRoundedRect(QRectF(2.5, 2.5, 11, 11), 1.2, 1.2);
+}
+
 void DrawUpload(QPainter &p)
 {
     DrawPhone(p, QRectF(4.5, 7.0, 7, 8.5));
@@ -417,7 +425,7 @@ struct TThemedIcon {
     void (*Paint)(QPainter &);
 };
 
-const std::array<TThemedIcon, 20> kIcons = {{
+const std::array<TThemedIcon, 21> kIcons = {{
     {TIconId::Logo, "image-x-generic", DrawLogo},
     {TIconId::Folder, "folder", DrawFolderGlyph},
     {TIconId::Open, "document-open", DrawOpen},
@@ -438,6 +446,7 @@ const std::array<TThemedIcon, 20> kIcons = {{
     {TIconId::SendToFriend, "mail-send", DrawSendToFriend},
     {TIconId::About, "help-about", DrawAbout},
     {TIconId::Exit, "application-exit", DrawExit},
+    {TIconId::StopUpload, "process-stop", DrawStopUpload},
 }};
 
 // The program's picture on a 64 x 64 grid: a mobile phone whose screen shows a small landscape.
@@ -563,14 +572,7 @@ QPixmap UploadGlyph()
     });
 }
 
-QPixmap StopUploadGlyph()
-{
-    return PaintGlyph(16, [](QPainter &p) {
-        p.setPen(Pen(QColor(0x8e, 0x16, 0x16)));
-        p.setBrush(kRed);
-        p.drawRoundedRect(QRectF(2.5, 2.5, 11, 11), 1.2, 1.2);
-    });
-}
+QPixmap StopUploadGlyph() { return PaintGlyph(16, DrawStopUpload); }
 
 QCursor HandFlatCursor() { return LoadCursor(":/HANDFLATCURSOR", Qt::OpenHandCursor); }
 

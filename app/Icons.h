@@ -29,6 +29,7 @@ enum class TIconId {
     SendToFriend,
     About,
     Exit,
+    StopUpload, // the upload tool button while an upload runs
 };
 
 QIcon IconFor(TIconId id);

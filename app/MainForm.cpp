@@ -454,6 +454,10 @@ void TMainAppForm::BuildPopupMenus()
 
 void TMainAppForm::ConnectSignals()
 {
+    for (QAction *upload : {UploadMenuItem, UploadPopupMenuItem, UploadSrcImgMenuItem, UploadTrgImgMenuItem})
+        connect(upload, &QAction::triggered, this, &TMainAppForm::UploadButtonClick);
+    connect(UploadToolButton, &QToolButton::clicked, this, &TMainAppForm::UploadButtonClick);
+    connect(UploadButton, &QPushButton::clicked, this, &TMainAppForm::UploadButtonClick);
     connect(&FInstanceChannel, &TInstanceChannel::ForegroundRequested, this, &TMainAppForm::BringToFront);
     connect(FLogoTreeModel, &TLogoTreeModel::NodeExpandRequested, LogoTreeView, &QTreeView::expand);
     connect(FLogoTreeModel, &TLogoTreeModel::NodeSelectRequested, LogoTreeView, &QTreeView::setCurrentIndex);
@@ -526,7 +530,7 @@ void TMainAppForm::InitMainWindow()
     FSendToFriendThread = nullptr;
     FLastSaveFolder.clear();
     FMouseButtonDown = false;
-    FMemberValue1 = FMemberValue2 = FMemberValue3 = -1;
+    FMemberValues = TMemberValues{};
     FUploadBoxBitmap = UploadBoxBitmap();
     FUploadAnimPhase = -1;
     FInMouseHandler = false;

@@ -19,6 +19,7 @@
 #include "PromptService.h"
 #include "ServiceParameters.h"
 #include "SourceImage.h"
+#include "UploadThread.h"
 #include "XMLSource.h"
 
 class QAction;
@@ -39,6 +40,9 @@ class QTreeView;
 namespace vantorel {
 
 class TAboutBox;
+class TAccessURLHintForm;
+class TGIFPropsForm;
+class TJPEGPropsForm;
 class THelpViewer;
 class TImageControl;
 class TLogoTreeModel;
@@ -104,6 +108,19 @@ public:
     void SessionEnding();
     // Start-up is over and the message loop is about to run.
     void RunStarted();
+
+    // The dialogs of the upload: the properties of a JPEG or GIF logo, and the address hint.
+    void SetUploadDialogs(TAccessURLHintForm *hint, TJPEGPropsForm *jpegProps, TGIFPropsForm *gifProps)
+    {
+        FAccessURLHintForm = hint;
+        FJPEGPropsForm = jpegProps;
+        FGIFPropsForm = gifProps;
+    }
+
+    // The Upload command: it starts an upload, or stops the one that runs.
+    void UploadButtonClick();
+    void StartUpload();
+    void UploadThreadTerminate(TUploadThread &thread);
 
     // The connections of the upload and of the send, each kept for the run with its cookies; the
     // proxy settings are copied in before an exchange and cleared after it.
@@ -232,6 +249,7 @@ private:
     void ClearImage(QScrollArea *box, TImageControl *image);
     void StatusBarDrawPanel(QPainter &painter, const QRect &rect);
     void StatusBarResize();
+    void SetUploadCaptions(const QString &caption, bool stopGlyph);
     template <typename Command> void RunImageCommand(Command command);
 
     std::string FProgramFolder;
@@ -247,6 +265,9 @@ private:
     TAboutBox *FAboutBox = nullptr;
     TSysAuthForm *FSysAuthForm = nullptr;
     TProxyAuthForm *FProxyAuthForm = nullptr;
+    TAccessURLHintForm *FAccessURLHintForm = nullptr;
+    TJPEGPropsForm *FJPEGPropsForm = nullptr;
+    TGIFPropsForm *FGIFPropsForm = nullptr;
     THelpViewer *FHelpViewer = nullptr;
 
     std::unique_ptr<TLogoDirObject> FLogoTemplate;
@@ -267,9 +288,7 @@ private:
     bool FInMouseHandler = false;
     TLogoDirObject *FCurrentLogo = nullptr;
     TParameters FParameters;
-    int FMemberValue1 = -1;
-    int FMemberValue2 = -1;
-    int FMemberValue3 = -1;
+    TMemberValues FMemberValues; // of the member-status reply: -1 until one succeeded in this run
     std::unique_ptr<TSourceImage> FSourceImage;
 
     bool FQuitRequested = false;

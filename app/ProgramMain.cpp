@@ -3,9 +3,12 @@
 #include <QApplication>
 
 #include "AboutBox.h"
+#include "AccessURLHint.h"
 #include "AutomationSwitches.h"
 #include "ExchangeThread.h"
+#include "GIFProps.h"
 #include "HTTPConnection.h"
+#include "JPEGProps.h"
 #include "MainForm.h"
 #include "OptionsForm.h"
 #include "ProgramFolder.h"
@@ -30,14 +33,20 @@ int ProgramMain(int argc, char **argv)
 
     TMainAppForm mainForm(programFolder);
     QObject::connect(&signalCloser, &TSignalCloser::CloseRequested, &mainForm, &TMainAppForm::SessionEnding);
+    // The forms are made in the program's order; the hint gets the options once they exist.
+    TAccessURLHintForm accessURLHintForm(&mainForm);
     TOptionsForm optionsForm(programFolder, mainForm.XMLSource(), mainForm.Prompts(), &mainForm);
     mainForm.SetOptionsForm(&optionsForm);
+    accessURLHintForm.SetOptionsForm(&optionsForm);
     // The login dialogs are made once and shown as often as the commands need them.
     TSysAuthForm sysAuthForm(mainForm.Prompts(), &mainForm);
     TProxyAuthForm proxyAuthForm(&mainForm);
     mainForm.SetAuthForms(&sysAuthForm, &proxyAuthForm);
     TAboutBox aboutBox(&mainForm);
     mainForm.SetAboutBox(&aboutBox);
+    TJPEGPropsForm jpegPropsForm(programFolder, optionsForm, &mainForm);
+    TGIFPropsForm gifPropsForm(programFolder, optionsForm, &mainForm);
+    mainForm.SetUploadDialogs(&accessURLHintForm, &jpegPropsForm, &gifPropsForm);
 
     if (!mainForm.QuitRequested()) {
         mainForm.show();

@@ -1,5 +1,7 @@
 #include "UploadAddresses.h"
 
+#include <algorithm>
+
 #include "TextRules.h"
 
 namespace vantorel {
@@ -32,6 +34,31 @@ TUploadAddresses DeriveUploadAddresses(const std::string &uploadURL, const std::
     if (!u.empty() && q + 3 < u.size())
         result.ImageID = u.substr(q + 3);
     return result;
+}
+
+void ClearListedUploadURLs(TLogoTree &tree, std::vector<std::string> &list)
+{
+    if (list.empty() || !tree.Root())
+        return;
+    for (int i = 0; i < tree.Root()->Count() && !list.empty(); ++i)
+        ClearNodeUploadURLs(tree.Root()->Item(i), list);
+}
+
+void ClearNodeUploadURLs(TLogoNode *node, std::vector<std::string> &list)
+{
+    TLogoDirObject &record = *node->Data();
+    if (record.Kind == nkLogo && !record.UploadURL.empty()) {
+        const auto found = std::find_if(list.begin(), list.end(),
+                                        [&](const std::string &line) { return SameTextAscii(line, record.UploadURL); });
+        if (found != list.end()) {
+            record.UploadURL.clear();
+            list.erase(found);
+            if (list.empty())
+                return;
+        }
+    }
+    for (int i = 0; i < node->Count() && !list.empty(); ++i)
+        ClearNodeUploadURLs(node->Item(i), list);
 }
 
 } // namespace vantorel

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "LogoTree.h"
 #include "ServiceNames.h"
 
 namespace vantorel {
@@ -19,5 +21,10 @@ struct TUploadAddresses {
 // number is what follows the three characters after the "?".
 TUploadAddresses DeriveUploadAddresses(const std::string &uploadURL, const std::string &login,
                                        const std::string &password);
+
+// Clears the upload address of the first logo record, in depth-first tree order, that carries each
+// address of the list (compared without regard to ASCII case); matched lines leave the list.
+void ClearListedUploadURLs(TLogoTree &tree, std::vector<std::string> &list);
+void ClearNodeUploadURLs(TLogoNode *node, std::vector<std::string> &list);
 
 } // namespace vantorel

@@ -80,18 +80,16 @@ void TExchangeThread::Run()
         const auto found = registry.Running.find(id);
         if (found == registry.Running.end())
             return;
-        TExchangeThread &exchange = *found->second;
-        struct TRelease {
-            std::uint64_t Id;
-            TExchangeThread &Exchange;
-            ~TRelease()
-            {
-                Exchange.FThread.join();
-                TRegistry::Instance().Running.erase(Id);
-            }
-        } release{id, exchange};
-        if (exchange.FOnTerminate)
-            exchange.FOnTerminate(exchange);
+        // The handler owns the exchange now: a shut-down inside the handler (a modal box runs
+        // the event loop) cannot delete it under the handler's feet.
+        std::unique_ptr<TExchangeThread> exchange = std::move(found->second);
+        registry.Running.erase(found);
+        struct TJoin {
+            std::thread &Thread;
+            ~TJoin() { Thread.join(); } // the worker's last act was the post: this is immediate
+        } join{exchange->FThread};
+        if (exchange->FOnTerminate)
+            exchange->FOnTerminate(*exchange);
     });
 }
 

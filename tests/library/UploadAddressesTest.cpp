@@ -1,5 +1,9 @@
 #include "UploadAddresses.h"
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace vantorel {
@@ -45,6 +49,36 @@ TEST(UploadAddresses, BoxesFollowTheAddressRules)
     };
     for (const Row &row : rows)
         EXPECT_EQ(DeriveUploadAddresses(row.url, row.login, row.password), row.expected) << row.description;
+}
+
+TEST(ClearListedUploadURLs, EachAddressClearsTheFirstRecordInTreeOrderThatCarriesIt)
+{
+    TLogoTree tree("/nowhere/");
+    tree.CreateRootNode();
+    auto add = [&](TLogoNode *parent, TLogoNodeKind kind, const char *name, const char *url) {
+        auto record = std::make_unique<TLogoDirObject>(kind, name);
+        record->UploadURL = url;
+        return tree.AddChild(parent, std::move(record));
+    };
+    TLogoNode *pets = add(tree.Root(), nkFolder, "Pets", "");
+    TLogoNode *cat = add(pets, nkLogo, "cat.jpg", "http://m.example/p?id=1");
+    TLogoNode *dog = add(pets, nkLogo, "dog.jpg", "http://m.example/p?id=2");
+    TLogoNode *copy = add(tree.Root(), nkLogo, "cat2.jpg", "http://m.example/p?id=1");
+    TLogoNode *folderWithAddress = add(tree.Root(), nkFolder, "Odd", "http://m.example/p?id=3");
+
+    std::vector<std::string> list{"HTTP://M.EXAMPLE/P?ID=1", "http://m.example/p?id=9", "http://m.example/p?id=2",
+                                  "http://m.example/p?id=3"};
+    ClearListedUploadURLs(tree, list);
+    EXPECT_EQ(cat->Data()->UploadURL, "");
+    EXPECT_EQ(dog->Data()->UploadURL, "");
+    EXPECT_EQ(copy->Data()->UploadURL, "http://m.example/p?id=1");              // only the first carrier
+    EXPECT_EQ(folderWithAddress->Data()->UploadURL, "http://m.example/p?id=3"); // folders are no logos
+    EXPECT_EQ(list, (std::vector<std::string>{"http://m.example/p?id=9", "http://m.example/p?id=3"}));
+
+    std::vector<std::string> again{"http://m.example/p?id=1"};
+    ClearListedUploadURLs(tree, again);
+    EXPECT_EQ(copy->Data()->UploadURL, "");
+    EXPECT_TRUE(again.empty());
 }
 
 } // namespace

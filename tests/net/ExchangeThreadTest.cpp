@@ -9,21 +9,31 @@
 
 #include <gtest/gtest.h>
 
+#include "HTTPConnection.h"
 #include "NetTestSupport.h"
+#include "fixtures/FakeWebService.h"
 #include "TempWorkFolder.h"
 #include "TestSupport.h"
 
 namespace vantorel {
 namespace {
 
+using namespace std::chrono_literals;
 using test::ProcessEventsUntil;
+
+void HoldUploads(test::TFakeWebService &service)
+{
+    test::TScriptedReply held;
+    held.Hold = true;
+    service.SetReply("/upload.php", held);
+}
 
 // An exchange whose body the test gives; it notes on which thread each piece ran.
 class TProbeExchange : public TExchangeThread {
 public:
     using TBody = std::function<void(TProbeExchange &)>;
-    TProbeExchange(TBody body, const std::string &programFolder)
-        : TExchangeThread(nullptr), FBody(std::move(body)), FWork(programFolder)
+    TProbeExchange(TBody body, const std::string &programFolder, THTTPConnection *connection = nullptr)
+        : TExchangeThread(connection), FBody(std::move(body)), FWork(programFolder)
     {
     }
     ~TProbeExchange() override { ++Deleted; }
@@ -47,10 +57,11 @@ protected:
     void SetUp() override { TProbeExchange::Deleted = 0; }
     void TearDown() override { TExchangeThread::StopAll(); }
 
-    TProbeExchange *Start(TProbeExchange::TBody body, TExchangeThread::TCompletion done)
+    TProbeExchange *Start(TProbeExchange::TBody body, TExchangeThread::TCompletion done,
+                          THTTPConnection *connection = nullptr)
     {
-        return static_cast<TProbeExchange *>(
-            TExchangeThread::Start(std::make_unique<TProbeExchange>(std::move(body), FDir.Path()), std::move(done)));
+        return static_cast<TProbeExchange *>(TExchangeThread::Start(
+            std::make_unique<TProbeExchange>(std::move(body), FDir.Path(), connection), std::move(done)));
     }
 
     test::TTempDir FDir;
@@ -139,6 +150,21 @@ TEST_F(ExchangeThreadTest, ShutDownJoinsEveryExchangeDeletesItsFilesAndRunsNoHan
     (void)working;
 }
 
+TEST_F(ExchangeThreadTest, AShutDownFromInsideAHandlerLeavesThatExchangeToItsHandler)
+{
+    // A modal box in a handler runs the event loop, where the session may end.
+    bool handled = false;
+    Start([](TProbeExchange &self) { self.Events.push_back("done"); },
+          [&](TExchangeThread &done) {
+              TExchangeThread::StopAll();
+              EXPECT_EQ(TProbeExchange::Deleted, 0);
+              EXPECT_EQ(static_cast<TProbeExchange &>(done).Events.at(0), "done");
+              handled = true;
+          });
+    ASSERT_TRUE(ProcessEventsUntil([&] { return handled; }));
+    EXPECT_EQ(TProbeExchange::Deleted, 1);
+}
+
 TEST_F(ExchangeThreadTest, AHandlerMayStartTheNextExchange)
 {
     int completions = 0;
@@ -149,6 +175,43 @@ TEST_F(ExchangeThreadTest, AHandlerMayStartTheNextExchange)
     Start([](TProbeExchange &) {}, again);
     ASSERT_TRUE(ProcessEventsUntil([&] { return completions == 3 && TExchangeThread::RunningCount() == 0; }));
     EXPECT_EQ(TProbeExchange::Deleted, 3);
+}
+
+TEST_F(ExchangeThreadTest, StopEndsAHeldRequestAndTheExchangeKnowsItWasStopped)
+{
+    test::TFakeWebService service;
+    HoldUploads(service);
+    THTTPConnection connection;
+    std::string outcome;
+    TProbeExchange *upload = Start(
+        [&](TProbeExchange &self) {
+            try {
+                connection.Post(service.Url("/upload.php"), TMultiPartForm());
+                self.Events.push_back("sent");
+            } catch (const EHTTPError &) {
+                self.Events.push_back(self.Stopped() ? "stopped" : "failed");
+            }
+        },
+        [&](TExchangeThread &done) { outcome = static_cast<TProbeExchange &>(done).Events.at(0); }, &connection);
+    ASSERT_TRUE(service.WaitForRequests(1, 5s));
+    upload->Stop();
+    ASSERT_TRUE(ProcessEventsUntil([] { return TExchangeThread::RunningCount() == 0; }, 1000));
+    EXPECT_EQ(outcome, "stopped");
+}
+
+TEST_F(ExchangeThreadTest, ShutDownEndsARequestHeldByTheService)
+{
+    test::TFakeWebService service;
+    HoldUploads(service);
+    THTTPConnection connection;
+    bool handled = false;
+    Start([&](TProbeExchange &) { EXPECT_THROW(connection.Get(service.Url("/upload.php")), EHTTPError); },
+          [&](TExchangeThread &) { handled = true; }, &connection);
+    ASSERT_TRUE(service.WaitForRequests(1, 5s));
+    TExchangeThread::StopAll();
+    EXPECT_EQ(TExchangeThread::RunningCount(), 0);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(handled);
 }
 
 } // namespace

@@ -1,0 +1,351 @@
+// The Upload command from the main window against the recording fake service: the prompts and
+// dialogs before an upload, its captions while it runs, and what its completion shows and keeps.
+#include "MainForm.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include "AccessURLHint.h"
+#include "ExchangeThread.h"
+#include "GIFProps.h"
+#include "ImageCodecs.h"
+#include "JPEGProps.h"
+#include "LogoTreeModel.h"
+#include "OptionsForm.h"
+#include "ProxyAuthentication.h"
+#include "StatusPanels.h"
+#include "SystemAuthorization.h"
+#include "TestSupport.h"
+#include "fixtures/FakeWebService.h"
+
+namespace vantorel {
+namespace {
+
+using namespace std::chrono_literals;
+using test::TFakeWebService;
+using test::TTempDir;
+
+constexpr const char *kConnectionFailed = "Connection to server failed. Please check your proxy settings in menu "
+                                          "\"Edit->Options\" and try again.";
+
+test::TScriptedReply Reply(std::string body, int status = 200, bool hold = false)
+{
+    test::TScriptedReply reply;
+    reply.Body = std::move(body);
+    reply.Status = status;
+    reply.Hold = hold;
+    return reply;
+}
+
+// Answers every modal dialog that shows: notes which one and its size, then runs the test's
+// action for it from the dialog's own event loop (by default Cancel).
+class TDialogAnswers : public QObject {
+public:
+    using TAction = std::function<void(QDialog &)>;
+    TDialogAnswers() { qApp->installEventFilter(this); }
+    ~TDialogAnswers() override { qApp->removeEventFilter(this); }
+
+    std::vector<std::string> Shown; // class names in order
+    std::vector<QSize> Sizes;
+    std::map<std::string, TAction> Actions;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *dialog = qobject_cast<QDialog *>(watched);
+        if (dialog && event->type() == QEvent::Show && dialog->isModal()) {
+            const std::string name = dialog->metaObject()->className();
+            Shown.push_back(name);
+            Sizes.push_back(dialog->size());
+            TAction action = Actions.count(name) ? Actions[name] : TAction([](QDialog &d) { d.reject(); });
+            QTimer::singleShot(0, dialog, [dialog, action] { action(*dialog); });
+        }
+        return false;
+    }
+};
+
+class UploadCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        FSavedRuntimeDir = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(FRun.Path()));
+        test::WriteFile(FFolder / "phoneslist.xml", "<phoneslist/>");
+        test::WriteFile(FFolder / "parameters.xml",
+                        "<parameters><uploadhost value=\"" + FService.HostPort() + "\"/></parameters>");
+        std::filesystem::create_directories(FFolder / "Logo Directory");
+        TBitmap picture(200, 100);
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 200; ++x)
+                picture.SetPixel(x, y, RGBColor(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y * 2), 90));
+        WritePNG(picture, FFolder / "Logo Directory/cat.png");
+        WriteJPEG(picture, FFolder / "Logo Directory/dog.jpeg", 90);
+        WriteGIF(picture, FFolder / "Logo Directory/bird.gif", 8);
+        WritePNG(picture, FFolder / "Logo Directory/bird2.png");
+        std::string nodes;
+        for (const char *name : {"cat.png", "dog.jpeg", "bird.gif", "bird2.png"})
+            nodes += std::string("<logodirnode nodekind=\"logo\" nodename=\"") + name +
+                     "\" frameleft=\"-1\" frametop=\"-1\" framewidth=\"-1\" frameheight=\"-1\" phonemakeid=\"-1\" "
+                     "phonemodelid=\"-1\" logowidth=\"120\" logoheight=\"160\" fitkind=\"bigger\" "
+                     "keepproportions=\"yes\" uploadurl=\"" +
+                     (std::string(name) == "bird2.png" ? "http://m.vantorel.example/p?id=1" : "") + "\"/>";
+        test::WriteFile(FFolder / "logodirectory.xml", "<logodirectory>" + nodes + "</logodirectory>");
+
+        FForm = std::make_unique<TMainAppForm>(FFolder.Path(), &FPrompts);
+        FOptions = std::make_unique<TOptionsForm>(FFolder.Path(), FForm->XMLSource(), FForm->Prompts());
+        FOptions->Options().login = "joe";
+        FOptions->Options().password = "pw";
+        FOptions->Options().proxysource = psNoProxy;
+        FForm->SetOptionsForm(FOptions.get());
+        FSysAuth = std::make_unique<TSysAuthForm>(FForm->Prompts());
+        FProxyAuth = std::make_unique<TProxyAuthForm>();
+        FForm->SetAuthForms(FSysAuth.get(), FProxyAuth.get());
+        FHint = std::make_unique<TAccessURLHintForm>();
+        FHint->SetOptionsForm(FOptions.get());
+        FJPEG = std::make_unique<TJPEGPropsForm>(FFolder.Path(), *FOptions);
+        FGIF = std::make_unique<TGIFPropsForm>(FFolder.Path(), *FOptions);
+        FForm->SetUploadDialogs(FHint.get(), FJPEG.get(), FGIF.get());
+        FForm->resize(803, 610);
+        FForm->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(FForm.get()));
+        FService.SetReply("/memberstatus.php", Reply("SUCCESS\n1\n2\n3"));
+        FService.SetReply("/upload.php", Reply("SUCCESS\nhttp://m.vantorel.example/p?id=77"));
+        Select("cat.png");
+    }
+    void TearDown() override
+    {
+        FForm.reset();
+        qputenv("XDG_RUNTIME_DIR", FSavedRuntimeDir);
+    }
+
+    TLogoNode *Node(const std::string &name)
+    {
+        TLogoNode *root = FForm->LogoTree().Root();
+        for (int i = 0; i < root->Count(); ++i)
+            if (root->Item(i)->Text() == name)
+                return root->Item(i);
+        return nullptr;
+    }
+    void Select(const std::string &name)
+    {
+        auto *model = static_cast<TLogoTreeModel *>(FForm->LogoTreeView->model());
+        FForm->LogoTreeView->setCurrentIndex(model->IndexOf(Node(name)));
+        QApplication::processEvents();
+        ASSERT_EQ(FForm->LogoTree().Selected(), Node(name));
+    }
+    // Presses Upload and waits until the upload has ended.
+    void Upload()
+    {
+        FForm->UploadButton->click();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !FForm->Uploading(); }, 5000));
+    }
+    QString Status() const { return FForm->StatusBar->Text(0); }
+    std::vector<std::string> Paths() const
+    {
+        std::vector<std::string> paths;
+        for (const auto &request : FService.Requests())
+            paths.push_back(request.Path);
+        return paths;
+    }
+    bool TempIsEmpty() const { return !test::Exists(FFolder / "Temp") || std::filesystem::is_empty(FFolder / "Temp"); }
+
+    TTempDir FFolder;
+    TTempDir FRun;
+    QByteArray FSavedRuntimeDir;
+    TFakeWebService FService;
+    TScriptedPromptService FPrompts;
+    TDialogAnswers FDialogs;
+    std::unique_ptr<TMainAppForm> FForm;
+    std::unique_ptr<TOptionsForm> FOptions;
+    std::unique_ptr<TSysAuthForm> FSysAuth;
+    std::unique_ptr<TProxyAuthForm> FProxyAuth;
+    std::unique_ptr<TAccessURLHintForm> FHint;
+    std::unique_ptr<TJPEGPropsForm> FJPEG;
+    std::unique_ptr<TGIFPropsForm> FGIF;
+};
+
+TEST_F(UploadCommandTest, AMemberUploadShowsTheAddressesAndTheHintAndKeepsTheAddress)
+{
+    FDialogs.Actions["vantorel::TAccessURLHintForm"] = [](QDialog &hint) {
+        EXPECT_EQ(static_cast<TAccessURLHintForm &>(hint).MobileURL->toPlainText(),
+                  "http://m.vantorel.example/?login=joe&password=pw");
+        hint.reject();
+    };
+    Upload();
+    EXPECT_EQ(FDialogs.Shown, std::vector<std::string>{"vantorel::TAccessURLHintForm"});
+    EXPECT_EQ(Paths(), (std::vector<std::string>{"/memberstatus.php", "/upload.php"}));
+    EXPECT_EQ(Node("cat.png")->Data()->UploadURL, "http://m.vantorel.example/p?id=77");
+    EXPECT_EQ(FForm->ImageWapShortURL->text(), "http://m.vantorel.example/p?id=77");
+    EXPECT_EQ(FForm->ImageWapURL->toPlainText(), "http://m.vantorel.example/p?id=77&login=joe&password=pw");
+    EXPECT_EQ(FForm->ImageID->text(), "77");
+    EXPECT_EQ(FForm->UploadButton->text(), "Upload again");
+    EXPECT_EQ(FForm->UploadToolButton->toolTip(), "Upload again");
+    EXPECT_EQ(Status(), "Done.");
+    EXPECT_TRUE(FPrompts.Texts().empty());
+    EXPECT_TRUE(TempIsEmpty());
+    // The uploaded file was the rendered logo under the logo's name.
+    const auto parts = FService.Requests().back().Parts;
+    ASSERT_EQ(parts.size(), 4u);
+    EXPECT_EQ(parts[3].FileName, "cat.png");
+    test::WriteFile(FFolder / "uploaded.png", parts[3].Content);
+    EXPECT_EQ(ReadPicture(FFolder / "uploaded.png").Width(), 120);
+}
+
+TEST_F(UploadCommandTest, AGuestSeesTheReplyInFullAndTheGuestLinkAndNoHintWhenItIsOff)
+{
+    FOptions->Options().login = "GuEsT";
+    FOptions->Options().enableaccesshint = false;
+    Upload();
+    EXPECT_TRUE(FDialogs.Shown.empty());
+    EXPECT_EQ(FForm->ImageWapURL->toPlainText(), "http://m.vantorel.example/p?id=77");
+    EXPECT_EQ(FForm->ImageWapShortURL->text(), "http://m.vantorel.example/p");
+    EXPECT_EQ(FHint->MobileURL->toPlainText(), "http://wap.vantorel.example/");
+}
+
+TEST_F(UploadCommandTest, TheLoginLoopRunsFirstAndItsCancelEndsTheCommand)
+{
+    FOptions->Options().password.clear();
+    Upload();
+    EXPECT_EQ(FDialogs.Shown, std::vector<std::string>{"vantorel::TSysAuthForm"});
+    EXPECT_EQ(FService.RequestCount(), 0u);
+
+    FDialogs.Actions["vantorel::TSysAuthForm"] = [](QDialog &dialog) {
+        static_cast<TSysAuthForm &>(dialog).Password->setText(QStringLiteral("typed"));
+        dialog.accept();
+    };
+    FDialogs.Actions["vantorel::TAccessURLHintForm"] = [](QDialog &hint) { hint.reject(); };
+    Upload();
+    EXPECT_EQ(FService.Requests().at(0).Parts.at(1).Content, "typed");
+    EXPECT_NE(test::ReadFile(FFolder / "options.xml").find("\"typed\""), std::string::npos);
+}
+
+TEST_F(UploadCommandTest, TheJPEGDialogIsSizedFromTheLogoAndItsCancelEndsTheCommand)
+{
+    Select("dog.jpeg");
+    Upload();
+    ASSERT_EQ(FDialogs.Shown, std::vector<std::string>{"vantorel::TJPEGPropsForm"});
+    EXPECT_EQ(FDialogs.Sizes.at(0), QSize(200, 340)); // 120 + 16 is below the least width
+    EXPECT_EQ(FService.RequestCount(), 0u);
+
+    FOptions->Options().showjpegdialog = false;
+    FOptions->Options().enableaccesshint = false;
+    Select("bird.gif");
+    Upload();
+    EXPECT_EQ(FDialogs.Shown.back(), "vantorel::TGIFPropsForm");
+    Select("dog.jpeg");
+    Upload();
+    EXPECT_EQ(FDialogs.Shown.size(), 2u);
+    EXPECT_EQ(FService.Requests().back().Parts.back().FileName, "dog.jpeg");
+}
+
+TEST_F(UploadCommandTest, WhileItRunsTheCommandReadsStopUploadAndAStopEndsItQuietly)
+{
+    FService.SetReply("/memberstatus.php", Reply("SUCCESS\n1\n2\n3", 200, true));
+    FForm->UploadButton->click();
+    ASSERT_TRUE(FService.WaitForRequests(1, 5s));
+    EXPECT_TRUE(FForm->Uploading());
+    EXPECT_EQ(FForm->UploadButton->text(), "Stop upload");
+    EXPECT_EQ(FForm->UploadMenuItem->text(), "Stop upload");
+    EXPECT_EQ(FForm->UploadToolButton->toolTip(), "Stop upload");
+    EXPECT_EQ(Status(), "Uploading image to server...");
+    EXPECT_FALSE(TempIsEmpty());
+
+    const auto stop = std::chrono::steady_clock::now();
+    FForm->UploadMenuItem->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !FForm->Uploading(); }, 1000));
+    EXPECT_LT(std::chrono::steady_clock::now() - stop, 200ms);
+    EXPECT_EQ(Status(), "Upload broken by user.");
+    EXPECT_TRUE(FPrompts.Texts().empty());
+    EXPECT_EQ(FForm->UploadButton->text(), "Upload");
+    EXPECT_EQ(Node("cat.png")->Data()->UploadURL, "");
+    EXPECT_TRUE(TempIsEmpty());
+    FService.ReleaseHeld();
+    EXPECT_EQ(Paths(), std::vector<std::string>{"/memberstatus.php"});
+}
+
+TEST_F(UploadCommandTest, BadRepliesReportTheConnectionAndKeepTheAddress)
+{
+    const test::TScriptedReply replies[] = {Reply("HELLO\nhttp://evil.example/"), Reply("SUCCESS"),
+                                            Reply("SUCCESS\nhttp://m/p?id=5", 500)};
+    Select("bird2.png");
+    for (const auto &reply : replies) {
+        FService.SetReply("/upload.php", reply);
+        FPrompts.Clear();
+        Upload();
+        EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{kConnectionFailed}) << reply.Body;
+        EXPECT_EQ(Node("bird2.png")->Data()->UploadURL, "http://m.vantorel.example/p?id=1");
+        EXPECT_EQ(Status(), "Done.");
+    }
+}
+
+TEST_F(UploadCommandTest, CodeWordsAndErrorsShowTheirBoxesAndListedAddressesAreCleared)
+{
+    FService.SetReply("/memberstatus.php", Reply("MESSAGE\nWRONG_LOGIN_OR_PASSWORD"));
+    Upload();
+    EXPECT_EQ(FPrompts.Texts(),
+              std::vector<std::string>{"Login or password incorrect! In order to enter login and password open menu "
+                                       "\"Edit->Options\" and set parameters in \"System Authorization\" groupbox."});
+    EXPECT_EQ(FService.RequestCount(), 1u);
+
+    FPrompts.Clear();
+    FService.SetReply("/memberstatus.php", Reply("SUCCESS\n1\n2\n3"));
+    FService.SetReply("/upload.php", Reply("ERROR\n<b>Full</b> disk\nhttp://m.vantorel.example/p?id=1"));
+    Upload();
+    EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"<b>Full</b> disk"});
+    EXPECT_EQ(Node("bird2.png")->Data()->UploadURL, "");
+    EXPECT_EQ(Node("cat.png")->Data()->UploadURL, "");
+}
+
+TEST_F(UploadCommandTest, ARenderThatCannotBeWrittenStartsNothing)
+{
+    test::WriteFile(FFolder / "Temp", "a file where the folder should be");
+    FForm->UploadButton->click();
+    EXPECT_FALSE(FForm->Uploading());
+    EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"Error uploading logo. Check if your hard disk is not full "
+                                                         "and you have write permission."});
+    EXPECT_EQ(FForm->UploadButton->text(), "Upload");
+}
+
+TEST_F(UploadCommandTest, AProxyPortThatIsNoNumberIsReportedBeforeAnythingStarts)
+{
+    FOptions->Options().proxysource = psManual;
+    FOptions->Options().proxyhost = "127.0.0.1";
+    FOptions->Options().proxyport = "80a";
+    FForm->UploadButton->click();
+    EXPECT_FALSE(FForm->Uploading());
+    EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"'80a' is not a valid integer value"});
+    EXPECT_TRUE(TempIsEmpty());
+}
+
+TEST_F(UploadCommandTest, ShutDownDuringAnUploadEndsItAndLeavesNoFile)
+{
+    FService.SetReply("/memberstatus.php", Reply("SUCCESS\n1\n2\n3", 200, true));
+    FForm->UploadButton->click();
+    ASSERT_TRUE(FService.WaitForRequests(1, 5s));
+    FForm->ShutdownApplication();
+    EXPECT_EQ(TExchangeThread::RunningCount(), 0);
+    QApplication::processEvents();
+    EXPECT_TRUE(TempIsEmpty());
+    EXPECT_TRUE(FPrompts.Texts().empty());
+    EXPECT_EQ(Status(), "Uploading image to server..."); // no completion ran
+}
+
+} // namespace
+} // namespace vantorel
