@@ -5,11 +5,11 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "DialogPlacement.h"
 #include "Icons.h"
 #include "OptionsForm.h"
 
@@ -77,11 +77,7 @@ TAccessURLHintForm::TAccessURLHintForm(QWidget *parent) : QDialog(parent)
 void TAccessURLHintForm::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous()) {
-        if (const QScreen *where = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(where->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnScreen(*this);
         FormShow();
     }
     QDialog::showEvent(event);

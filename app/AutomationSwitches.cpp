@@ -23,4 +23,12 @@ TAutomationSwitches ParseAutomationSwitches(const QStringList &arguments)
     return switches;
 }
 
+TAutomationSwitches ParseAutomationSwitches(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return ParseAutomationSwitches(arguments);
+}
+
 } // namespace vantorel

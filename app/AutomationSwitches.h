@@ -14,5 +14,7 @@ struct TAutomationSwitches {
 };
 
 TAutomationSwitches ParseAutomationSwitches(const QStringList &arguments);
+// The same from main's arguments, before the application object exists.
+TAutomationSwitches ParseAutomationSwitches(int argc, char **argv);
 
 } // namespace vantorel

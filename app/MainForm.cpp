@@ -458,6 +458,9 @@ void TMainAppForm::ConnectSignals()
         connect(upload, &QAction::triggered, this, &TMainAppForm::UploadButtonClick);
     connect(UploadToolButton, &QToolButton::clicked, this, &TMainAppForm::UploadButtonClick);
     connect(UploadButton, &QPushButton::clicked, this, &TMainAppForm::UploadButtonClick);
+    ConnectAcquireCommands();
+    connect(SendToFriendMenuItem, &QAction::triggered, this, &TMainAppForm::SendToFriendMenuItemClick);
+    connect(SendToFriendToolButton, &QToolButton::clicked, this, &TMainAppForm::SendToFriendMenuItemClick);
     connect(&FInstanceChannel, &TInstanceChannel::ForegroundRequested, this, &TMainAppForm::BringToFront);
     connect(FLogoTreeModel, &TLogoTreeModel::NodeExpandRequested, LogoTreeView, &QTreeView::expand);
     connect(FLogoTreeModel, &TLogoTreeModel::NodeSelectRequested, LogoTreeView, &QTreeView::setCurrentIndex);
@@ -572,8 +575,11 @@ void TMainAppForm::FormActivate()
 {
     if (!FActivatedOnce)
         LoadAppState(FLogoTree, FXMLSource, *FPrompts);
-    UpdateControls();
+    // Set before the hand-over, whose dialog and boxes let the window be activated again: the
+    // selection is restored once only.
     FActivatedOnce = true;
+    HandlePendingImageURL();
+    UpdateControls();
 }
 
 bool TMainAppForm::event(QEvent *event)
@@ -582,6 +588,10 @@ bool TMainAppForm::event(QEvent *event)
     // would run a modal loop that cannot take the platform's events, and the box would stay blank.
     if (event->type() == QEvent::WindowActivate)
         QMetaObject::invokeMethod(this, &TMainAppForm::FormActivate, Qt::QueuedConnection);
+    if (event->type() == static_cast<QEvent::Type>(WM_IMAGEURLPENDING)) {
+        WMImageURLPending();
+        return true;
+    }
     return QMainWindow::event(event);
 }
 

@@ -41,19 +41,25 @@ namespace vantorel {
 
 class TAboutBox;
 class TAccessURLHintForm;
+class TFileFormatChoiceForm;
 class TGIFPropsForm;
+class TGrabScreenForm;
 class TJPEGPropsForm;
 class THelpViewer;
 class TImageControl;
 class TLogoTreeModel;
 class TOptionsForm;
+class TPictureDownloadForm;
 class TProxyAuthForm;
+class TSendToFriendForm;
 class TSendToFriendThread;
 class TStatusPanels;
 class TSysAuthForm;
 class TUploadThread;
 
 inline constexpr const char *kMainWindowTitle = "Vantorel";
+// Posted to the main window: a handed-over picture address waits in the registry.
+inline constexpr int WM_IMAGEURLPENDING = 1025;
 inline constexpr const char *kHelpFileName = "vantorelhelp.hlp";
 inline constexpr const char *kNoPictureInFrame =
     "There is no part of source picture in the selection area. Please select some part of picture and try again";
@@ -74,6 +80,12 @@ public:
     // commands read the options from it.
     void SetOptionsForm(TOptionsForm *options) { FOptionsForm = options; }
     void SetAboutBox(TAboutBox *about) { FAboutBox = about; }
+    // The picture hand-over: the download dialog, the automation object on the session bus
+    // (claimed once every form exists), message 1025 and the address waiting in the registry.
+    void SetPictureDownloadForm(TPictureDownloadForm *form);
+    void ServeAutomation();
+    void WMImageURLPending();
+    void HandlePendingImageURL();
     // The login dialogs of the web account and of the proxy, asked before an exchange.
     void SetAuthForms(TSysAuthForm *sysAuth, TProxyAuthForm *proxyAuth)
     {
@@ -121,6 +133,29 @@ public:
     void UploadButtonClick();
     void StartUpload();
     void UploadThreadTerminate(TUploadThread &thread);
+
+    // The Send to friend command: the dialog, the prompts, the send and its completion.
+    void SetSendToFriendForm(TSendToFriendForm *form) { FSendToFriendForm = form; }
+    void SendToFriendMenuItemClick();
+    void StartSendToFriend();
+    void SendToFriendDone(TSendToFriendThread &thread);
+
+    // Import from a TWAIN source and the screen grab: the format question and the grab window.
+    void SetAcquireForms(TFileFormatChoiceForm *formatChoice, TGrabScreenForm *grabScreen)
+    {
+        FFileFormatChoiceForm = formatChoice;
+        FGrabScreenForm = grabScreen;
+    }
+    void AcquireImageMenuItemClick();
+    void SaveAcquiredImage(const std::string &fileName);
+    void SelectSourceMenuItemClick();
+    void GrabFromScreenToolButtonClick();
+    void SaveGrabbedImage(const std::string &fileName);
+    // The tool bar's hints, off while an acquisition runs.
+    bool ToolBarShowHint() const { return FToolBarShowHint; }
+    void SetToolBarShowHint(bool show) { FToolBarShowHint = show; }
+    // The picture that both commands fill and write; never shown.
+    TBitmap TWAINImage;
 
     // The connections of the upload and of the send, each kept for the run with its cookies; the
     // proxy settings are copied in before an exchange and cleared after it.
@@ -238,7 +273,9 @@ private:
     void BuildPopupMenus();
     QMenu *MakeMenu(const char *title, QAction *const *items, int count);
     void ConnectSignals();
+    void ConnectAcquireCommands();
     void RequestQuit();
+    void HandOverPicture(const std::string &url);
     void BringToFront();
     void LoadHandCursors();
     const TLogoDirObject &CommandNode() const;
@@ -265,9 +302,13 @@ private:
     TAboutBox *FAboutBox = nullptr;
     TSysAuthForm *FSysAuthForm = nullptr;
     TProxyAuthForm *FProxyAuthForm = nullptr;
+    TSendToFriendForm *FSendToFriendForm = nullptr;
     TAccessURLHintForm *FAccessURLHintForm = nullptr;
     TJPEGPropsForm *FJPEGPropsForm = nullptr;
     TGIFPropsForm *FGIFPropsForm = nullptr;
+    TFileFormatChoiceForm *FFileFormatChoiceForm = nullptr;
+    TGrabScreenForm *FGrabScreenForm = nullptr;
+    bool FToolBarShowHint = true;
     THelpViewer *FHelpViewer = nullptr;
 
     std::unique_ptr<TLogoDirObject> FLogoTemplate;
@@ -292,6 +333,8 @@ private:
     std::unique_ptr<TSourceImage> FSourceImage;
 
     bool FQuitRequested = false;
+    TPictureDownloadForm *FPictureDownloadForm = nullptr;
+    bool FHandingOver = false; // a handed-over picture is being taken
     bool FShutDown = false;
     bool FIndexDamaged = false;             // the logo index could not be read whole
     bool FRunning = false;                  // start-up is over

@@ -22,6 +22,7 @@
 #include "ImageControl.h"
 #include "Links.h"
 #include "LogoWriter.h"
+#include "MultiTWAIN.h"
 #include "OptionsForm.h"
 #include "ServiceNames.h"
 #include "StatusPanels.h"
@@ -56,7 +57,7 @@ const TLogoDirObject &TMainAppForm::CommandNode() const
 
 void TMainAppForm::UpdateControls()
 {
-    const TCommandState s = ComputeCommandState(CommandNode(), Uploading(), Sending(), false);
+    const TCommandState s = ComputeCommandState(CommandNode(), Uploading(), Sending(), TWAIN_IsAvailable() != 0);
     SaveMenuItem->setEnabled(s.Save);
     SaveToolButton->setEnabled(s.Save);
     ImportFromTWAINMenuItem->setEnabled(s.ImportFromTWAIN);

@@ -1,5 +1,8 @@
 #include "OptionsForm.h"
 
+#include <exception>
+#include <memory>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,11 +20,16 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "AboutBox.h"
+#include "BrowserLauncher.h"
 #include "ColorButton.h"
 #include "DamagedFile.h"
 #include "ExchangeThread.h"
 #include "FileOps.h"
+#include "NewAppVerDownloadRequest.h"
+#include "NewVersionCheckThread.h"
 #include "ProxySetup.h"
+#include "ServiceNames.h"
 
 namespace vantorel {
 
@@ -67,8 +75,10 @@ const QStringList kFormatItems = {QStringLiteral(".BMP"), QStringLiteral(".JPG")
 
 } // namespace
 
-TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptService &prompts, QWidget *parent)
-    : QDialog(parent), FProgramFolder(std::move(programFolder)), FXml(xml), FPrompts(prompts)
+TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptService &prompts, QWidget *parent,
+                           const TParameters *parameters)
+    : QDialog(parent), StartBrowser(&LaunchBrowser), FProgramFolder(std::move(programFolder)), FXml(xml),
+      FPrompts(prompts), FParameters(parameters)
 {
     setWindowTitle(QStringLiteral("Vantorel Options"));
     QFont small = font();
@@ -133,6 +143,10 @@ TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptSe
     LoadOptions();
     OptionsTreeView->expandAll();
     OptionsTreeView->setCurrentItem(rootItem->child(0));
+
+    FNewVersionThread = nullptr;
+    if (FOptions.checknewversion)
+        StartNewVersionCheck();
 }
 
 TOptionsForm::~TOptionsForm()
@@ -142,6 +156,45 @@ TOptionsForm::~TOptionsForm()
 }
 
 void TOptionsForm::ClearVersionCheckProxyParams() { ClearProxyParams(AppVerConn); }
+
+void TOptionsForm::StartNewVersionCheck()
+{
+    if (!FParameters)
+        return;
+    // The exchange works on a copy: options changed while it runs do not reach it.
+    const TOptionValues options = FOptions;
+    // No prompt at start-up: without the proxy's credentials there is no check.
+    if (ProxyInUse(options) && options.proxyauthentication &&
+        (options.proxylogin.empty() || options.proxypassword.empty()))
+        return;
+    try {
+        ApplyProxyOptions(AppVerConn, options);
+        auto check = std::make_unique<TNewVersionCheckThread>(kProgramVersion, AppVerConn, *FParameters);
+        FNewVersionThread = static_cast<TNewVersionCheckThread *>(
+            TExchangeThread::Start(std::move(check), [this](TExchangeThread &done) {
+                NewVersionCheckDone(static_cast<TNewVersionCheckThread &>(done));
+            }));
+    } catch (const std::exception &) {
+        // A proxy port that is no number, or no thread to be had: the check is skipped as
+        // silently as it would have failed.
+        ClearVersionCheckProxyParams();
+    }
+}
+
+void TOptionsForm::NewVersionCheckDone(TNewVersionCheckThread &thread)
+{
+    ClearVersionCheckProxyParams();
+    const std::string version = thread.Version();
+    FNewVersionThread = nullptr;
+    if (version == kProgramVersion || !FNewAppVerDownloadRequestForm)
+        return;
+    FNewAppVerDownloadRequestForm->NewVersionLabel->setText(QString::fromStdString(version));
+    if (FNewAppVerDownloadRequestForm->exec() != QDialog::Accepted)
+        return;
+    std::string failure;
+    if (!StartBrowser(kSetupFileAddress, failure))
+        FPrompts.ShowError(failure);
+}
 
 QWidget *TOptionsForm::BuildConnectivityPage()
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <QDialog>
@@ -7,6 +8,7 @@
 #include "HTTPConnection.h"
 #include "OptionValues.h"
 #include "PromptService.h"
+#include "ServiceParameters.h"
 #include "XMLSource.h"
 
 class QButtonGroup;
@@ -21,6 +23,8 @@ class QTreeWidget;
 namespace vantorel {
 
 class TColorButton;
+class TNewAppVerDownloadRequestForm;
+class TNewVersionCheckThread;
 
 // The options dialog. It keeps the program's 27 options for the whole run in Options(), which
 // every part of the program reads at the moment it needs an option (a worker thread gets a
@@ -30,7 +34,10 @@ class TOptionsForm : public QDialog {
     Q_OBJECT
 
 public:
-    TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptService &prompts, QWidget *parent = nullptr);
+    // parameters: the service's, for the new-version check that the creation starts when the
+    // options ask for it; without them no check starts.
+    TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptService &prompts, QWidget *parent = nullptr,
+                 const TParameters *parameters = nullptr);
     ~TOptionsForm() override;
 
     // The options in force. A part that changes them calls SaveOptions to keep the change.
@@ -46,6 +53,17 @@ public:
     // The connection of the new-version check, kept for the run.
     THTTPConnection AppVerConn;
     void ClearVersionCheckProxyParams();
+
+    // The new-version check: asks the service once for the current version and offers a newer
+    // one in the dialog, made after this one. It shows nothing while it runs, ignores every
+    // failure and cannot be stopped (shut-down ends it).
+    using TBrowserStart = std::function<bool(const std::string &address, std::string &failure)>;
+    void SetNewAppVerDownloadRequestForm(TNewAppVerDownloadRequestForm *form) { FNewAppVerDownloadRequestForm = form; }
+    void StartNewVersionCheck();
+    void NewVersionCheckDone(TNewVersionCheckThread &thread);
+    bool CheckingNewVersion() const { return FNewVersionThread != nullptr; }
+    // The platform's browser launcher unless a test puts its own here.
+    TBrowserStart StartBrowser;
 
     // The values as the controls hold them, and setting the controls from values; neither
     // touches Options().
@@ -107,6 +125,9 @@ private:
     bool FFileDamaged = false; // "options.xml" could not be read whole
     TXMLSource &FXml;
     TPromptService &FPrompts;
+    const TParameters *FParameters;
+    TNewVersionCheckThread *FNewVersionThread = nullptr;
+    TNewAppVerDownloadRequestForm *FNewAppVerDownloadRequestForm = nullptr;
 };
 
 } // namespace vantorel

@@ -6,13 +6,20 @@
 #include "AccessURLHint.h"
 #include "AutomationSwitches.h"
 #include "ExchangeThread.h"
+#include "FileFormatChoice.h"
 #include "GIFProps.h"
+#include "GrabScreen.h"
 #include "HTTPConnection.h"
 #include "JPEGProps.h"
 #include "MainForm.h"
+#include "MultiTWAIN.h"
+#include "NewAppVerDownloadRequest.h"
 #include "OptionsForm.h"
+#include "PictureDownload.h"
 #include "ProgramFolder.h"
 #include "ProxyAuthentication.h"
+#include "SendToFriend.h"
+#include "ServerRegistration.h"
 #include "SignalCloser.h"
 #include "SystemAuthorization.h"
 
@@ -20,38 +27,55 @@ namespace vantorel {
 
 int ProgramMain(int argc, char **argv)
 {
+    // Registering ends the program before any window exists, so it needs no display.
+    const TAutomationSwitches switches = ParseAutomationSwitches(argc, argv);
+    if (switches.RegServer || switches.UnregServer)
+        return RunRegistrationSwitches(switches);
+    RenewServiceFile(); // the registration at every start; a failure is ignored
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantorel"));
-
-    const TAutomationSwitches switches = ParseAutomationSwitches(QApplication::arguments());
-    if (switches.RegServer || switches.UnregServer)
-        return 0; // registering ends the program before any window exists
 
     InitHTTPLibrary();
     TSignalCloser signalCloser;
     const std::string programFolder = ProgramFolder();
+    TWAIN_SetWindowsFolder(TWAIN_WindowsFolderFor(programFolder));
 
     TMainAppForm mainForm(programFolder);
     QObject::connect(&signalCloser, &TSignalCloser::CloseRequested, &mainForm, &TMainAppForm::SessionEnding);
     // The forms are made in the program's order; the hint gets the options once they exist.
     TAccessURLHintForm accessURLHintForm(&mainForm);
-    TOptionsForm optionsForm(programFolder, mainForm.XMLSource(), mainForm.Prompts(), &mainForm);
+    // Its creation starts the new-version check when the options ask for it.
+    TOptionsForm optionsForm(programFolder, mainForm.XMLSource(), mainForm.Prompts(), &mainForm,
+                             &mainForm.Parameters());
     mainForm.SetOptionsForm(&optionsForm);
     accessURLHintForm.SetOptionsForm(&optionsForm);
     // The login dialogs are made once and shown as often as the commands need them.
     TSysAuthForm sysAuthForm(mainForm.Prompts(), &mainForm);
     TProxyAuthForm proxyAuthForm(&mainForm);
     mainForm.SetAuthForms(&sysAuthForm, &proxyAuthForm);
+    TSendToFriendForm sendToFriendForm(optionsForm, mainForm.Prompts(), &mainForm);
+    mainForm.SetSendToFriendForm(&sendToFriendForm);
     TAboutBox aboutBox(&mainForm);
     mainForm.SetAboutBox(&aboutBox);
+    TPictureDownloadForm pictureDownloadForm(programFolder, mainForm.Prompts(), &mainForm);
+    mainForm.SetPictureDownloadForm(&pictureDownloadForm);
     TJPEGPropsForm jpegPropsForm(programFolder, optionsForm, &mainForm);
+    // The check's answer arrives once the message loop runs, when this dialog exists.
+    TNewAppVerDownloadRequestForm newAppVerDownloadRequestForm(&mainForm);
+    optionsForm.SetNewAppVerDownloadRequestForm(&newAppVerDownloadRequestForm);
     TGIFPropsForm gifPropsForm(programFolder, optionsForm, &mainForm);
     mainForm.SetUploadDialogs(&accessURLHintForm, &jpegPropsForm, &gifPropsForm);
+    TFileFormatChoiceForm fileFormatChoiceForm(&mainForm);
+    // Without an owner: it must stay up while the main window is hidden.
+    TGrabScreenForm grabScreenForm;
+    mainForm.SetAcquireForms(&fileFormatChoiceForm, &grabScreenForm);
 
     if (!mainForm.QuitRequested()) {
         mainForm.show();
         mainForm.activateWindow();
         mainForm.RunStarted();
+        mainForm.ServeAutomation(); // every form exists now
     }
     const int result = QApplication::exec();
     // Also an instance that quit at start-up may have started an exchange: a thread still

@@ -1,15 +1,12 @@
 #pragma once
 
-#include <QDialog>
-
-class QLineEdit;
-class QPushButton;
+#include "CredentialForm.h"
 
 namespace vantorel {
 
 // The proxy login: asked for before an exchange when the proxy needs authentication and the
-// options hold no proxy user or password. Created once; its fields keep their text.
-class TProxyAuthForm : public QDialog {
+// options hold no proxy user or password.
+class TProxyAuthForm : public TCredentialForm {
     Q_OBJECT
 
 public:
@@ -17,11 +14,6 @@ public:
 
     QLineEdit *ProxyLogin = nullptr;
     QLineEdit *ProxyPassword = nullptr;
-    QPushButton *OKButton = nullptr;
-    QPushButton *CancelButton = nullptr;
-
-protected:
-    void showEvent(QShowEvent *event) override;
 };
 
 } // namespace vantorel

@@ -3,19 +3,16 @@
 #include <functional>
 #include <string>
 
-#include <QDialog>
-
+#include "CredentialForm.h"
 #include "PromptService.h"
 
 class QLabel;
-class QLineEdit;
-class QPushButton;
 
 namespace vantorel {
 
 // The web account login: asked for by the commands that talk to the web service when the
-// options hold no login or password. Created once; its fields keep their text between showings.
-class TSysAuthForm : public QDialog {
+// options hold no login or password.
+class TSysAuthForm : public TCredentialForm {
     Q_OBJECT
 
 public:
@@ -30,15 +27,12 @@ public:
     QLineEdit *Login = nullptr;
     QLineEdit *Password = nullptr;
     QLabel *RegisterLabel = nullptr;
-    QPushButton *OKButton = nullptr;
-    QPushButton *CancelButton = nullptr;
 
     // The platform's browser launcher unless a test puts its own here.
     TBrowserStart StartBrowser;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private:
     TPromptService &FPrompts;

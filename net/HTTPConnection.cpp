@@ -61,7 +61,8 @@ void TMultiPartForm::AddFile(const std::string &fieldName, const std::string &pa
 }
 
 struct THTTPConnection::TTransfer {
-    std::string *Body = nullptr; // the reply as text, at most kMaxReplyBytes
+    std::string *Body = nullptr; // the reply as text, at most MaxBytes
+    std::size_t MaxBytes = kMaxReplyBytes;
     bool TooLarge = false;
     std::FILE *File = nullptr; // or the reply into a file
     int FileErrno = 0;
@@ -82,7 +83,7 @@ struct THTTPConnection::TTransfer {
             return bytes;
         }
         // A reply longer than any the service sends is refused as it arrives, never held whole.
-        if (self->Body->size() + bytes > kMaxReplyBytes) {
+        if (self->Body->size() + bytes > self->MaxBytes) {
             self->TooLarge = true;
             return 0;
         }
@@ -124,11 +125,12 @@ void THTTPConnection::Disconnect()
 
 void THTTPConnection::Reconnect() { FDisconnected.store(false); }
 
-std::string THTTPConnection::Get(const std::string &url)
+std::string THTTPConnection::Get(const std::string &url, std::size_t maxBytes)
 {
     std::string body;
     TTransfer transfer;
     transfer.Body = &body;
+    transfer.MaxBytes = maxBytes;
     Perform(url, transfer);
     return body;
 }

@@ -86,8 +86,8 @@ public:
     // The URL schemes requests may use, as libcurl spells them ("http", "http,https").
     void SetAllowedSchemes(std::string schemes) { FSchemes = std::move(schemes); }
 
-    // The reply body as text; raises EHTTPError.
-    std::string Get(const std::string &url);
+    // The reply body as text; raises EHTTPError, with TKind::TooLarge for a body over maxBytes.
+    std::string Get(const std::string &url, std::size_t maxBytes = kMaxReplyBytes);
     // The reply body into a file that the call creates or truncates; raises EHTTPError.
     void Get(const std::string &url, const std::string &fileName, const TProgress &progress = {});
     std::string Post(const std::string &url, const TMultiPartForm &form);

@@ -1,4 +1,5 @@
 // Runs the built program in a temporary program folder and ends it the way a session would.
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -15,11 +16,13 @@
 
 #include "InstanceChannel.h"
 #include "TestSupport.h"
+#include "fixtures/FakeWebService.h"
 
 namespace vantorel {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using test::Exists;
 using test::ReadFile;
 using test::TTempDir;
@@ -47,6 +50,19 @@ protected:
         WriteFile(Folder() + "Logo Directory/Pets/cat.jpg", "not really a picture");
         WriteFile(Folder() + "logodirectory.xml", kIndex);
         WriteFile(Folder() + "appstate.xml", R"(<appstate><activenodepath value="Pets/cat.jpg"/></appstate>)");
+        // The service is a fake on this machine; it names our own version, so no dialog opens.
+        WriteFile(Folder() + "parameters.xml", "<parameters><uploadhost value=\"" + FService.HostPort() +
+                                                   "\"/><sendmailhost value=\"" + FService.HostPort() +
+                                                   "\"/></parameters>");
+        SetVersionReply(false);
+    }
+
+    void SetVersionReply(bool hold)
+    {
+        test::TScriptedReply reply;
+        reply.Body = "1.1.4";
+        reply.Hold = hold;
+        FService.SetReply("/curversion.php", reply);
     }
 
     void TearDown() override
@@ -70,6 +86,11 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(FRun.Path()));
+        // The registration of every start, and the automation object, stay inside the test.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(FRun.Path() + "config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(FRun.Path() + "data"));
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                   QString::fromStdString("unix:path=" + FRun.Path() + "no-bus"));
         env.remove(QStringLiteral("http_proxy"));
         process->setProcessEnvironment(env);
         process->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -114,6 +135,7 @@ protected:
     TTempDir FProgram;
     TTempDir FRun;
     QByteArray FSavedRuntimeDir;
+    test::TFakeWebService FService;
     std::vector<QProcess *> FProcesses;
 };
 
@@ -205,6 +227,27 @@ TEST_F(Startup, SecondInstanceEndsWithoutWritingAnyFile)
     // The first one still runs and still answers for the title.
     EXPECT_EQ(first->state(), QProcess::Running);
     EXPECT_TRUE(WaitForWindow(first));
+    EndOrderly(first, SIGTERM);
+    EXPECT_TRUE(Exists(Folder() + "options.xml"));
+}
+
+TEST_F(Startup, SecondInstanceEndsAtOnceWhileItsVersionCheckWaits)
+{
+    SetVersionReply(true);
+    QProcess *first = Start();
+    ASSERT_TRUE(WaitForWindow(first));
+    ASSERT_TRUE(FService.WaitForRequests(1, 10s));
+
+    QProcess *second = Start();
+    ASSERT_TRUE(FService.WaitForRequests(2, 10s)); // its check was started and gets no answer
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_FALSE(AnyFileWritten());
+    for (const auto &request : FService.Requests())
+        EXPECT_EQ(request.Path, "/curversion.php");
+
+    // The first one ends the orderly way although its check still waits too.
     EndOrderly(first, SIGTERM);
     EXPECT_TRUE(Exists(Folder() + "options.xml"));
 }

@@ -1,0 +1,269 @@
+// The hand-over over the session bus while the program runs: a client calls the automation object
+// of this process's main window, which downloads the picture from the recording fake service and
+// adds it to the selected folder.
+#include "MainForm.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "ImageCodecs.h"
+#include "OptionsForm.h"
+#include "PictureDownload.h"
+#include "PictureDownloadThread.h"
+#include "Registry.h"
+#include "TestSupport.h"
+#include "VantorelPI.h"
+#include "fixtures/FakeWebService.h"
+
+namespace vantorel {
+namespace {
+
+using namespace std::chrono_literals;
+using TNames = std::vector<std::string>;
+
+class HandOverTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::WriteFile(FFolder / "phoneslist.xml", "<phoneslist/>");
+        test::WriteFile(FFolder / "Logo Directory/Pets/cat.png", Picture(32));
+        test::WriteFile(FFolder / "logodirectory.xml", R"(<logodirectory><logodirnode nodekind="folder" nodename="Pets">)"
+                                                       R"(<logodirnode nodekind="logo" nodename="cat.png"/>)"
+                                                       "</logodirnode></logodirectory>");
+        FForm = std::make_unique<TMainAppForm>(FFolder.Path(), &FPrompts);
+        FOptions = std::make_unique<TOptionsForm>(FFolder.Path(), FForm->XMLSource(), FForm->Prompts());
+        FOptions->Options().proxysource = psNoProxy;
+        FForm->SetOptionsForm(FOptions.get());
+        FDownload = std::make_unique<TPictureDownloadForm>(FFolder.Path(), FForm->Prompts(), FForm.get());
+        FForm->SetPictureDownloadForm(FDownload.get());
+        FForm->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(FForm.get()));
+        FForm->ServeAutomation();
+        FForm->LogoTree().Select(Pets());
+        TRegistry registry;
+        ASSERT_TRUE(registry.OpenKey(kProgramKey, true));
+        FService.SetReply("/pics/sunset.png", {.Body = Picture(40)});
+    }
+    void TearDown() override
+    {
+        FService.ReleaseHeld();
+        FDownload.reset();
+        FForm.reset(); // with it the automation object and its name
+    }
+
+    std::string Picture(int side) const
+    {
+        WritePNG(TBitmap(side, side), FFolder / "made.png");
+        return test::ReadFile(FFolder / "made.png");
+    }
+    TLogoNode *Pets() const { return FForm->LogoTree().Root()->Item(0); }
+    TNames PetNames() const
+    {
+        TNames names;
+        for (int i = 0; i < Pets()->Count(); ++i)
+            names.push_back(Pets()->Item(i)->Text());
+        return names;
+    }
+    bool TempIsEmpty() const { return !test::Exists(FFolder / "Temp") || std::filesystem::is_empty(FFolder / "Temp"); }
+    static std::optional<std::string> PendingURL()
+    {
+        TRegistry registry;
+        if (!registry.OpenKey(kProgramKey, false) || !registry.ValueExists(kImageURLValue))
+            return std::nullopt;
+        return registry.ReadString(kImageURLValue);
+    }
+    // Calls the object from a connection of its own, as a browser's helper would; the answer is
+    // the error's name and text, empty for success.
+    static std::string Call(const char *method, std::optional<std::string> url = std::nullopt)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(kAutomationBusName, kAutomationObjectPath,
+                                                              kAutomationInterface, QString::fromLatin1(method));
+        if (url)
+            message.setArguments({QString::fromStdString(*url)});
+        QDBusPendingCall pending =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("client")).asyncCall(message);
+        EXPECT_TRUE(QTest::qWaitFor([&pending] { return pending.isFinished(); }, 10000)) << method;
+        return pending.isError() ? (pending.error().name() + " " + pending.error().message()).toStdString() : "";
+    }
+    std::string AddImageURL(const std::string &path) { return Call("AddImageURL", FService.Url(path)); }
+    // The dialog runs its own loop inside a call's wait: what the test does during a download it
+    // does from a timer, once the condition holds.
+    void WhenItHolds(std::function<bool()> condition, std::function<void()> action)
+    {
+        auto *timer = new QTimer(FForm.get());
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, condition, action] {
+            if (condition()) {
+                timer->stop();
+                action();
+            }
+        });
+        timer->start(5);
+    }
+    void WaitForHandOver()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !FDownload->isVisible() && !PendingURL(); }, 5000));
+        QTest::qWait(100); // room for a second look at the registry, if one would happen
+    }
+
+    test::TTempDir FFolder;
+    test::TFakeWebService FService;
+    TScriptedPromptService FPrompts;
+    std::unique_ptr<TMainAppForm> FForm;
+    std::unique_ptr<TOptionsForm> FOptions;
+    std::unique_ptr<TPictureDownloadForm> FDownload;
+};
+
+TEST_F(HandOverTest, AnAddressHandedOverWhileTheProgramRunsBecomesTheFolderSLastLogo)
+{
+    EXPECT_EQ(AddImageURL("/pics/sunset.png"), "");
+    WaitForHandOver();
+    EXPECT_EQ(PetNames(), (TNames{"cat.png", "sunset.png"}));
+    EXPECT_EQ(FForm->LogoTree().Selected(), Pets()->Item(1));
+    EXPECT_EQ(ReadPicture(FFolder / "Logo Directory/Pets/sunset.png").Width(), 40);
+    EXPECT_EQ(FService.RequestCount(), 1u); // both the activation and message 1025 looked
+    EXPECT_TRUE(TempIsEmpty());
+    EXPECT_TRUE(TRegistry().KeyExists(kProgramKey));
+    EXPECT_TRUE(FPrompts.Texts().empty());
+}
+
+TEST_F(HandOverTest, CallsThatBringNoPictureDownloadNothing)
+{
+    struct TCase {
+        const char *Method;
+        std::optional<std::string> URL;
+        bool KeyExists;
+        std::string Answer;
+    };
+    const std::string failed = "org.freedesktop.DBus.Error.Failed E_FAIL";
+    const std::vector<TCase> cases = {
+        {"AddImageURL", "", true, ""},
+        {"Exec", std::nullopt, true, ""},
+        {"AddImageURL", FService.Url("/pics/sunset.png"), false, failed},
+        {"Exec", std::nullopt, false, failed},
+    };
+    for (const TCase &c : cases) {
+        if (!c.KeyExists)
+            TRegistry().DeleteKey(kProgramKey);
+        EXPECT_EQ(Call(c.Method, c.URL), c.Answer) << c.Method;
+        WaitForHandOver();
+        EXPECT_EQ(TRegistry().KeyExists(kProgramKey), c.KeyExists) << c.Method; // never made by a call
+    }
+    EXPECT_EQ(FService.RequestCount(), 0u);
+    EXPECT_EQ(PetNames(), TNames{"cat.png"});
+    EXPECT_TRUE(FPrompts.Texts().empty());
+}
+
+TEST_F(HandOverTest, APictureThatFailsAddsNothingAndLeavesNothingBehind)
+{
+    struct TCase {
+        std::string Path;
+        test::TScriptedReply Reply;
+        std::string Box;
+    };
+    const std::vector<TCase> cases = {
+        {"/pics/gone.png", {.Status = 404}, kPictureDownloadFailed},
+        {"/pics/tiny.png", {.Body = Picture(8)}, "Image dimensions must be at least 16x16."},
+        {"/pics/note.jpg",
+         {.Body = "just words"},
+         "Error loading image. Check if you have enough disk space and write permissions."},
+    };
+    for (const TCase &c : cases) {
+        FPrompts.Clear();
+        FService.SetReply(c.Path, c.Reply);
+        EXPECT_EQ(AddImageURL(c.Path), "");
+        WaitForHandOver();
+        EXPECT_EQ(FPrompts.Texts(), TNames{c.Box}) << c.Path;
+        EXPECT_EQ(PetNames(), TNames{"cat.png"}) << c.Path;
+        EXPECT_TRUE(TempIsEmpty()) << c.Path;
+    }
+}
+
+TEST_F(HandOverTest, CancelStopsASlowPictureWithin200MsAndWithoutABox)
+{
+    FService.SetReply("/pics/slow.jpg", {.GeneratedSize = 1 << 20, .DripChunk = 512, .DripPause = 20ms});
+    QElapsedTimer timer;
+    qint64 elapsed = -1;
+    QObject::connect(FDownload.get(), &QDialog::finished, FDownload.get(), [&] { elapsed = timer.elapsed(); });
+    WhenItHolds([this] { return FDownload->PictureDownloadProgressBar->value() > 0; },
+                [&] {
+                    timer.start();
+                    FDownload->CancelButton->click();
+                });
+    EXPECT_EQ(AddImageURL("/pics/slow.jpg"), "");
+    WaitForHandOver();
+    EXPECT_GE(elapsed, 0);
+    EXPECT_LT(elapsed, 200);
+    EXPECT_TRUE(FPrompts.Texts().empty());
+    EXPECT_EQ(PetNames(), TNames{"cat.png"});
+    EXPECT_TRUE(TempIsEmpty());
+}
+
+TEST_F(HandOverTest, AnAddressArrivingDuringAHandOverWaitsForItsEnd)
+{
+    FService.SetReply("/pics/first.png", {.Body = Picture(20), .Hold = true});
+    std::optional<std::string> pendingMeanwhile;
+    std::size_t requestsMeanwhile = 0;
+    // The second call reaches the first dialog's loop, which must not open the dialog inside itself.
+    WhenItHolds([this] { return FService.RequestCount() == 1; },
+                [&] {
+                    EXPECT_EQ(AddImageURL("/pics/sunset.png"), "");
+                    QTimer::singleShot(100, FForm.get(), [&] {
+                        pendingMeanwhile = PendingURL();
+                        requestsMeanwhile = FService.RequestCount();
+                        FService.ReleaseHeld();
+                    });
+                });
+    EXPECT_EQ(AddImageURL("/pics/first.png"), "");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Pets()->Count() == 3; }, 5000));
+    WaitForHandOver();
+    EXPECT_EQ(pendingMeanwhile, FService.Url("/pics/sunset.png"));
+    EXPECT_EQ(requestsMeanwhile, 1u);
+    EXPECT_EQ(PetNames(), (TNames{"cat.png", "first.png", "sunset.png"}));
+    EXPECT_TRUE(TempIsEmpty());
+}
+
+TEST_F(HandOverTest, WithoutAWindowTheProgramIsStartedFromItsFolder)
+{
+    // No window answers in another runtime folder.
+    test::TTempDir runtime, app;
+    ::chmod(runtime.Path().c_str(), 0700);
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.Path()));
+    const std::string appPath = app.Path().substr(0, app.Path().size() - 1);
+    test::WriteFile(app / "vantorel", "#!/bin/sh\necho \"$(pwd) $#\" > \"" + (app / "started") + "\"\n");
+    ::chmod((app / "vantorel").c_str(), 0755);
+    TVantorelPI automation; // no window of its own
+    for (const auto &[path, started] : {std::pair{appPath + "/missing", false}, std::pair{appPath, true}}) {
+        TRegistry registry;
+        ASSERT_TRUE(registry.OpenKey(kProgramKey, false));
+        registry.WriteString(kAppPathValue, path);
+        EXPECT_EQ(automation.HandOver("http://host/p.png"), started) << path;
+        // The address waits for the program's first activation, or its next start.
+        EXPECT_EQ(PendingURL(), "http://host/p.png") << path;
+        registry.DeleteValue(kImageURLValue); // not for this test's own window
+    }
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
+    ASSERT_TRUE(QTest::qWaitFor([&app] { return !test::ReadFile(app / "started").empty(); }, 5000));
+    EXPECT_EQ(test::ReadFile(app / "started"), std::filesystem::canonical(appPath).string() + " 0\n");
+}
+
+} // namespace
+} // namespace vantorel
