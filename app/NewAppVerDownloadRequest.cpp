@@ -4,11 +4,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "DialogPlacement.h"
 #include "Icons.h"
 
 namespace vantorel {
@@ -83,14 +83,9 @@ TNewAppVerDownloadRequestForm::TNewAppVerDownloadRequestForm(QWidget *parent) : 
 
 void TNewAppVerDownloadRequestForm::showEvent(QShowEvent *event)
 {
-    // Centred on the screen, not on the window that owns the dialog.
     if (!event->spontaneous()) {
-        if (const QScreen *where = screen()) {
-            adjustSize();
-            QRect frame = frameGeometry();
-            frame.moveCenter(where->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        adjustSize(); // the version text may have changed the size
+        CentreOnScreen(*this);
     }
     QDialog::showEvent(event);
 }

@@ -6,10 +6,10 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 
 #include "BrowserLauncher.h"
+#include "DialogPlacement.h"
 #include "OptionsForm.h"
 #include "ServiceNames.h"
 #include "TextRules.h"
@@ -197,12 +197,7 @@ void TSendToFriendForm::showEvent(QShowEvent *event)
 {
     if (!event->spontaneous()) {
         FormShow();
-        // Centred on the screen, not on the window that owns the dialog.
-        if (const QScreen *where = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(where->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnScreen(*this);
     }
     QDialog::showEvent(event);
 }

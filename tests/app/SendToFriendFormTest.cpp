@@ -78,16 +78,16 @@ TEST_F(SendToFriendFormTest, TheInvitationIsShownLineByLineWithTheHomePage)
     EXPECT_EQ(FForm->windowTitle(), "Send application link to friend");
     EXPECT_EQ(FForm->Label1->text(), "http://www.vantorel.example/");
 
+    // The link opens the home page; a browser that cannot start is reported and the form stays.
     std::vector<std::string> opened;
     FForm->StartBrowser = [&opened](const std::string &address, std::string &failure) {
         opened.push_back(address);
         failure = "No such file or directory xdg-open";
-        return opened.size() == 1;
+        return false;
     };
     FForm->show();
     QTest::mouseClick(FForm->Label1, Qt::LeftButton);
-    QTest::mouseClick(FForm->Label1, Qt::LeftButton);
-    EXPECT_EQ(opened, (std::vector<std::string>{"http://www.vantorel.example/", "http://www.vantorel.example/"}));
+    EXPECT_EQ(opened, std::vector<std::string>{"http://www.vantorel.example/"});
     EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"No such file or directory xdg-open"});
     EXPECT_TRUE(FForm->isVisible());
 }

@@ -15,8 +15,10 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QCoreApplication>
 #include <QDBusPendingCall>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -39,15 +41,27 @@ namespace {
 using namespace std::chrono_literals;
 using TNames = std::vector<std::string>;
 
+// A scripted answer of the fake service.
+test::TScriptedReply Reply(std::string body, int status = 200, bool hold = false)
+{
+    test::TScriptedReply reply;
+    reply.Body = std::move(body);
+    reply.Status = status;
+    reply.Hold = hold;
+    return reply;
+}
+
 class HandOverTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         test::WriteFile(FFolder / "phoneslist.xml", "<phoneslist/>");
         test::WriteFile(FFolder / "Logo Directory/Pets/cat.png", Picture(32));
-        test::WriteFile(FFolder / "logodirectory.xml", R"(<logodirectory><logodirnode nodekind="folder" nodename="Pets">)"
-                                                       R"(<logodirnode nodekind="logo" nodename="cat.png"/>)"
-                                                       "</logodirnode></logodirectory>");
+        test::WriteFile(FFolder / "logodirectory.xml",
+                        R"(<logodirectory><logodirnode nodekind="folder" nodename="Pets">)"
+                        R"(<logodirnode nodekind="logo" nodename="cat.png"/>)"
+                        "</logodirnode></logodirectory>");
+        test::WriteFile(FFolder / "appstate.xml", R"(<appstate><activenodepath value="Pets"/></appstate>)");
         FForm = std::make_unique<TMainAppForm>(FFolder.Path(), &FPrompts);
         FOptions = std::make_unique<TOptionsForm>(FFolder.Path(), FForm->XMLSource(), FForm->Prompts());
         FOptions->Options().proxysource = psNoProxy;
@@ -60,7 +74,7 @@ protected:
         FForm->LogoTree().Select(Pets());
         TRegistry registry;
         ASSERT_TRUE(registry.OpenKey(kProgramKey, true));
-        FService.SetReply("/pics/sunset.png", {.Body = Picture(40)});
+        FService.SetReply("/pics/sunset.png", Reply(Picture(40)));
     }
     void TearDown() override
     {
@@ -174,31 +188,50 @@ TEST_F(HandOverTest, CallsThatBringNoPictureDownloadNothing)
 TEST_F(HandOverTest, APictureThatFailsAddsNothingAndLeavesNothingBehind)
 {
     struct TCase {
-        std::string Path;
+        std::string URL; // "@" stands for the fake service
         test::TScriptedReply Reply;
         std::string Box;
     };
+    const std::string failed = kPictureDownloadFailed;
+    const std::string unloadable = "Error loading image. Check if you have enough disk space and write permissions.";
     const std::vector<TCase> cases = {
-        {"/pics/gone.png", {.Status = 404}, kPictureDownloadFailed},
-        {"/pics/tiny.png", {.Body = Picture(8)}, "Image dimensions must be at least 16x16."},
-        {"/pics/note.jpg",
-         {.Body = "just words"},
-         "Error loading image. Check if you have enough disk space and write permissions."},
+        {"@/pics/gone.png", Reply("", 404), failed},
+        {"@/pics/tiny.png", Reply(Picture(8)), "Image dimensions must be at least 16x16."},
+        {"@/pics/note.jpg", Reply("words"), unloadable},
+        {"@/pics/pic.jpg?size=2", Reply(""), "Unsupported picture file type : .JPG?SIZE=2"},
+        {"@/pics/pic.gif\\x", Reply(""), "Unsupported picture file type : "},
+        {"ftp://127.0.0.1:1/x.jpg", Reply(""), failed},
+        {"file:///etc/hostname.png", Reply(""), failed},
+        // The name stays one file in the download's own folder, backslashes and all.
+        {"@/pics/a\\..\\..\\evil.png", Reply(""), unloadable},
+        {"@/pics/sunset.png", Reply(""), "Could not write temporary picture file."}, // Temp is a file
     };
     for (const TCase &c : cases) {
         FPrompts.Clear();
-        FService.SetReply(c.Path, c.Reply);
-        EXPECT_EQ(AddImageURL(c.Path), "");
+        const std::string url = c.URL[0] == '@' ? FService.Url(c.URL.substr(1)) : c.URL;
+        if (c.URL[0] == '@')
+            FService.SetReply(c.URL.substr(1, c.URL.find('?') - 1), c.Reply);
+        if (&c == &cases.back()) {
+            std::filesystem::remove_all(FFolder / "Temp");
+            test::WriteFile(FFolder / "Temp", "a file where the folder should be");
+        }
+        EXPECT_EQ(Call("AddImageURL", url), "");
         WaitForHandOver();
-        EXPECT_EQ(FPrompts.Texts(), TNames{c.Box}) << c.Path;
-        EXPECT_EQ(PetNames(), TNames{"cat.png"}) << c.Path;
-        EXPECT_TRUE(TempIsEmpty()) << c.Path;
+        EXPECT_EQ(FPrompts.Texts(), TNames{c.Box}) << c.URL;
+        EXPECT_EQ(PetNames(), TNames{"cat.png"}) << c.URL;
+        EXPECT_TRUE(!std::filesystem::is_directory(FFolder / "Temp") || TempIsEmpty()) << c.URL;
     }
+    // Only the service's addresses reached it, and those refused by their extension did not.
+    EXPECT_EQ(FService.RequestCount(), 4u);
 }
 
 TEST_F(HandOverTest, CancelStopsASlowPictureWithin200MsAndWithoutABox)
 {
-    FService.SetReply("/pics/slow.jpg", {.GeneratedSize = 1 << 20, .DripChunk = 512, .DripPause = 20ms});
+    test::TScriptedReply slow;
+    slow.GeneratedSize = 1 << 20;
+    slow.DripChunk = 512;
+    slow.DripPause = 20ms;
+    FService.SetReply("/pics/slow.jpg", slow);
     QElapsedTimer timer;
     qint64 elapsed = -1;
     QObject::connect(FDownload.get(), &QDialog::finished, FDownload.get(), [&] { elapsed = timer.elapsed(); });
@@ -218,13 +251,18 @@ TEST_F(HandOverTest, CancelStopsASlowPictureWithin200MsAndWithoutABox)
 
 TEST_F(HandOverTest, AnAddressArrivingDuringAHandOverWaitsForItsEnd)
 {
-    FService.SetReply("/pics/first.png", {.Body = Picture(20), .Hold = true});
+    FService.SetReply("/pics/first.png", Reply(Picture(20), 200, true));
     std::optional<std::string> pendingMeanwhile;
     std::size_t requestsMeanwhile = 0;
-    // The second call reaches the first dialog's loop, which must not open the dialog inside itself.
+    // The second call reaches the first dialog's loop, which must not open the dialog inside
+    // itself: it is taken when the first has ended.
     WhenItHolds([this] { return FService.RequestCount() == 1; },
                 [&] {
                     EXPECT_EQ(AddImageURL("/pics/sunset.png"), "");
+                    // Neither the title bar's close nor an activation touches the running download.
+                    EXPECT_FALSE(FDownload->close());
+                    QEvent activate(QEvent::WindowActivate);
+                    QCoreApplication::sendEvent(FDownload.get(), &activate);
                     QTimer::singleShot(100, FForm.get(), [&] {
                         pendingMeanwhile = PendingURL();
                         requestsMeanwhile = FService.RequestCount();

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -13,15 +14,7 @@
 namespace vantorel {
 namespace {
 
-class PictureDownloadThreadTest : public ::testing::Test {
-protected:
-    void TearDown() override { TExchangeThread::StopAll(); }
-    test::TTempDir FDir;
-    test::TFakeWebService FService;
-    THTTPConnection FConnection;
-};
-
-TEST_F(PictureDownloadThreadTest, EachEndHasItsStatusAndText)
+TEST(PictureDownloadThreadTest, EachEndHasItsStatusAndText)
 {
     struct TCase {
         const char *Description;
@@ -37,15 +30,18 @@ TEST_F(PictureDownloadThreadTest, EachEndHasItsStatusAndText)
         {"a file that cannot be made", 200, true, false, dsFailed, kPictureWriteFailed},
         {"a failure after the user's cancel is the cancel", 200, true, true, dsStopped, ""},
     };
-    test::WriteFile(FDir / "blocked", "a file, not a folder");
+    test::TTempDir dir;
+    test::TFakeWebService service;
+    THTTPConnection connection;
+    test::WriteFile(dir / "blocked", "a file, not a folder");
     for (const TCase &c : cases) {
         test::TScriptedReply reply;
         reply.Status = c.HttpStatus;
         reply.Body = "picture bytes";
-        FService.SetReply("/p.png", reply);
-        const std::string file = FDir / (c.FileBlocked ? "blocked/p.png" : "p.png");
-        FConnection.Reconnect();
-        auto thread = std::make_unique<TPictureDownloadThread>(FService.Url("/p.png"), file, FConnection);
+        service.SetReply("/p.png", reply);
+        const std::string file = dir / (c.FileBlocked ? "blocked/p.png" : "p.png");
+        connection.Reconnect();
+        auto thread = std::make_unique<TPictureDownloadThread>(service.Url("/p.png"), file, connection);
         if (c.StopFirst)
             thread->Stop();
         std::optional<std::pair<TDownloadStatus, std::string>> end;
@@ -54,8 +50,7 @@ TEST_F(PictureDownloadThreadTest, EachEndHasItsStatusAndText)
             end.emplace(download.Status(), download.Message());
         });
         ASSERT_TRUE(test::ProcessEventsUntil([&end] { return end.has_value(); })) << c.Description;
-        EXPECT_EQ(end->first, c.Status) << c.Description;
-        EXPECT_EQ(end->second, c.Message) << c.Description;
+        EXPECT_EQ(end, std::make_pair(c.Status, c.Message)) << c.Description;
         if (c.Status == dsDone) {
             EXPECT_EQ(test::ReadFile(file), "picture bytes");
         }
