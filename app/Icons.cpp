@@ -147,22 +147,25 @@ void DrawSave(QPainter &p)
 
 void DrawScanner(QPainter &p)
 {
-    // A sheet going in, the lid, and the body with its light bar.
+    // A flatbed seen from above the front: the lid raised at the back, the glass with the light
+    // bar across it, and the low body. No sheet sticks out, which would read as a printer.
+    const QColor lightBar(0x1f, 0xd1, 0x6a);
     p.setPen(Pen(kInk, 0.8));
-    p.setBrush(kPaper);
-    p.drawRect(QRectF(4.5, 1.5, 7, 6));
-    p.drawLine(QPointF(6, 3.5), QPointF(10, 3.5));
-    p.drawLine(QPointF(6, 5.2), QPointF(10, 5.2));
-    p.setPen(Pen(kInk));
+    p.setBrush(QColor(0x6f, 0x78, 0x84));
+    p.drawPolygon(QPolygonF({QPointF(3.5, 6.0), QPointF(15.0, 6.0), QPointF(15.5, 1.0), QPointF(4.5, 1.0)}));
     p.setBrush(QColor(0x8d, 0x96, 0xa1));
-    p.drawPolygon(QPolygonF({QPointF(2.5, 6.5), QPointF(13.5, 6.5), QPointF(14.5, 8.5), QPointF(1.5, 8.5)}));
+    p.drawPolygon(QPolygonF({QPointF(0.5, 11.0), QPointF(13.0, 11.0), QPointF(13.0, 14.0), QPointF(0.5, 14.0)}));
+    p.drawPolygon(QPolygonF({QPointF(13.0, 11.0), QPointF(15.5, 6.0), QPointF(15.5, 9.0), QPointF(13.0, 14.0)}));
     p.setBrush(kGrey);
-    p.drawRoundedRect(QRectF(1.5, 8.5, 13, 5), 1, 1);
-    p.setPen(Pen(QColor(0x2b, 0xc4, 0x6b), 1.2));
-    p.drawLine(QPointF(3.5, 11), QPointF(10.5, 11));
+    p.drawPolygon(QPolygonF({QPointF(3.0, 6.0), QPointF(15.5, 6.0), QPointF(13.0, 11.0), QPointF(0.5, 11.0)}));
     p.setPen(Qt::NoPen);
-    p.setBrush(kRed);
-    p.drawEllipse(QPointF(12.5, 11), 0.8, 0.8);
+    p.setBrush(kLightBlue);
+    p.drawPolygon(QPolygonF({QPointF(3.9, 6.8), QPointF(14.0, 6.8), QPointF(12.3, 10.2), QPointF(2.2, 10.2)}));
+    p.setPen(Pen(lightBar, 1.4));
+    p.drawLine(QPointF(3.4, 8.5), QPointF(12.9, 8.5));
+    p.setPen(Qt::NoPen);
+    p.setBrush(lightBar);
+    p.drawEllipse(QPointF(2.5, 12.5), 0.8, 0.8);
 }
 
 void DrawGrab(QPainter &p)
@@ -530,7 +533,9 @@ QIcon IconFor(TIconId id)
     return QIcon();
 }
 
-QIcon ProgramIcon()
+QIcon ProgramIcon() { return QIcon::fromTheme(QStringLiteral("vantorel"), DrawnProgramIcon()); }
+
+QIcon DrawnProgramIcon()
 {
     QIcon icon;
     for (const int size : {16, 32, 48, 64, 128, 256}) {

@@ -33,8 +33,11 @@ enum class TIconId {
 };
 
 QIcon IconFor(TIconId id);
-// The program's own picture (window icon, about box).
+// The program's own picture (window icon, about box): the installed "vantorel" of the desktop's
+// icon theme, else the drawn one.
 QIcon ProgramIcon();
+// The program's picture as the program draws it; the installed icon files are made from it.
+QIcon DrawnProgramIcon();
 
 // The bitmap resources of the main window: the 16 x 16 tile of the upload animation and the two
 // glyphs of the upload button.

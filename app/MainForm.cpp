@@ -1,10 +1,13 @@
 #include "MainForm.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -25,15 +28,18 @@
 
 #include "AboutBox.h"
 #include "AppStateFile.h"
+#include "AtomicFile.h"
 #include "ExchangeThread.h"
 #include "HelpViewer.h"
 #include "Icons.h"
 #include "ImageCodecs.h"
 #include "ImageControl.h"
 #include "Links.h"
+#include "LogCategories.h"
 #include "LogoIndexFile.h"
 #include "LogoTreeModel.h"
 #include "OptionsForm.h"
+#include "ProgramFolder.h"
 #include "ProxySetup.h"
 #include "QtPromptService.h"
 #include "StatusPanels.h"
@@ -50,6 +56,41 @@ const char *const kMirrorCaptions[2] = {"Horizontally", "Vertically"};
 const int kAngles[3] = {90, 180, 270};
 
 QLabel *Caption(const char *text, QWidget *parent = nullptr) { return new QLabel(QString::fromUtf8(text), parent); }
+
+// The logo pane stays wide enough for a logo of the start size.
+constexpr int kLeastLogoPaneWidth = 128;
+
+// A size box that takes a typed number above its range as its largest value; the plain spin box
+// refuses the keystroke instead, so typing 500 would leave 50.
+class TSizeSpinBox : public QSpinBox {
+public:
+    QValidator::State validate(QString &input, int &pos) const override
+    {
+        const QValidator::State state = QSpinBox::validate(input, pos);
+        if (state != QValidator::Invalid)
+            return state;
+        const QString typed = input.trimmed();
+        bool number = false;
+        const qlonglong value = typed.toLongLong(&number);
+        if (!number || !typed.front().isDigit() || value <= maximum())
+            return state;
+        input = QString::number(maximum());
+        pos = static_cast<int>(input.size());
+        return QValidator::Acceptable;
+    }
+};
+
+// A tool button whose menu or dialog held the mouse while it left keeps its hover look, as no
+// leave reaches it then; this gives it the leave it missed.
+void ForgetStaleHover(QWidget *button)
+{
+    if (!button->underMouse() || button->rect().contains(button->mapFromGlobal(QCursor::pos())))
+        return;
+    button->setAttribute(Qt::WA_UnderMouse, false);
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(button, &leave);
+    button->update();
+}
 
 } // namespace
 
@@ -78,6 +119,10 @@ TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
         LogoTreeView->expand(FLogoTreeModel->IndexOf(root));
     ConnectSignals();
     UpdateControls();
+    // Never smaller than the controls need with the desktop's fonts (the make list is filled by
+    // now), so that no control of the logo panel is cut off at the smallest size.
+    ensurePolished();
+    setMinimumSize(minimumSize().expandedTo(minimumSizeHint()));
 }
 
 TMainAppForm::~TMainAppForm()
@@ -132,8 +177,7 @@ void TMainAppForm::BuildLayout()
 
     // The settings controls.
     ImageToolPanel = new QWidget;
-    // At least as wide as the original panel, wider where the desktop's font needs it.
-    ImageToolPanel->setMinimumWidth(128);
+    // As wide as its controls ask, so that it is never squeezed below them.
     ImageToolPanel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     QFont small = ImageToolPanel->font();
     small.setPointSize(8);
@@ -147,10 +191,11 @@ void TMainAppForm::BuildLayout()
     heading->setAutoFillBackground(true);
     heading->setBackgroundRole(QPalette::ToolTipBase);
     heading->setForegroundRole(QPalette::ToolTipText);
+    heading->setMinimumWidth(124); // with the margins, at least as wide as the original panel
     PhoneMake = new QComboBox;
     PhoneModel = new QComboBox;
     auto makeSpin = [] {
-        auto *spin = new QSpinBox;
+        auto *spin = new TSizeSpinBox;
         spin->setRange(16, 400);
         spin->setValue(128);
         return spin;
@@ -197,6 +242,8 @@ void TMainAppForm::BuildLayout()
     TargetBkgndScrollBox->setWidget(new QWidget);
     TargetImage = new TImageControl(TargetBkgndScrollBox->widget());
     TargetBkgndScrollBox->setContextMenuPolicy(Qt::CustomContextMenu);
+    TargetBkgndScrollBox->setMinimumWidth(kLeastLogoPaneWidth + 2 * TargetBkgndScrollBox->frameWidth());
+    TargetBkgndScrollBox->viewport()->installEventFilter(this); // the logo stays centred
 
     // The upload panel.
     auto *uploadPanel = new QWidget;
@@ -206,7 +253,8 @@ void TMainAppForm::BuildLayout()
     QFont uploadFont = UploadButton->font();
     uploadFont.setBold(true);
     UploadButton->setFont(uploadFont);
-    UploadButton->setStyleSheet(QStringLiteral("color: red;"));
+    // Red only while enabled: a disabled button takes the greyed text of the palette.
+    UploadButton->setStyleSheet(QStringLiteral("QPushButton:enabled { color: red; }"));
     auto *line = new QFrame;
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
@@ -229,13 +277,15 @@ void TMainAppForm::BuildLayout()
     uploadLayout->addWidget(ImageID);
 
     auto *targetPanel = new QWidget;
-    targetPanel->setMinimumHeight(246);
     auto *targetLayout = new QHBoxLayout(targetPanel);
     targetLayout->setContentsMargins(0, 0, 0, 0);
     targetLayout->setSpacing(0);
     targetLayout->addWidget(ImageToolPanel);
     targetLayout->addWidget(TargetBkgndScrollBox, 1);
     targetLayout->addWidget(uploadPanel);
+    // At least 246 high, and higher where the desktop's fonts need it for the settings controls
+    // and the address boxes.
+    targetPanel->setMinimumHeight(std::max(246, targetLayout->minimumSize().height()));
 
     auto *imageSplitter = new QSplitter(Qt::Vertical);
     imageSplitter->setHandleWidth(3);
@@ -249,6 +299,7 @@ void TMainAppForm::BuildLayout()
 
     auto *mainSplitter = new QSplitter(Qt::Horizontal);
     mainSplitter->setChildrenCollapsible(false);
+    mainSplitter->setHandleWidth(3); // as the one under the picture
     mainSplitter->addWidget(LogoTreeView);
     mainSplitter->addWidget(imageSplitter);
     mainSplitter->setStretchFactor(0, 0);
@@ -370,7 +421,13 @@ void TMainAppForm::BuildMenusAndToolBar()
     auto dropDown = [](QToolButton *b, QMenu *menu, bool bodyOpensMenu) {
         b->setMenu(menu);
         b->setPopupMode(bodyOpensMenu ? QToolButton::InstantPopup : QToolButton::MenuButtonPopup);
+        // Once the menu has gone and given the mouse back.
+        connect(menu, &QMenu::aboutToHide, b, [b] {
+            QMetaObject::invokeMethod(
+                b, [b] { ForgetStaleHover(b); }, Qt::QueuedConnection);
+        });
     };
+    installEventFilter(this); // a closing dialog unblocks the window: see eventFilter
     OpenToolButton = button(TIconId::Open, "Open...", "OpenToolButton");
     SaveToolButton = button(TIconId::Save, "Save...", "SaveToolButton");
     ImportFromTWAINToolButton =
@@ -515,9 +572,13 @@ void TMainAppForm::InitMainWindow()
 {
     SetGIFDefaults();
     CheckSingleInstance();
+    if (!FQuitRequested)
+        RemoveLeftoverSaves();
     FLogoTemplate = std::make_unique<TLogoDirObject>();
     FLogoTree.CreateRootNode();
-    if (LoadPhoneList(FProgramFolder, FXMLSource, *FPrompts, FPhoneMakes) == TPhoneListResult::Failed)
+    // An installed program reads the catalogue that ships with it unless the program folder has one.
+    if (LoadPhoneList(ShippedFileFolder(FProgramFolder, kPhoneListFileName), FXMLSource, *FPrompts, FPhoneMakes) ==
+        TPhoneListResult::Failed)
         RequestQuit();
     for (const TPhoneMake &make : FPhoneMakes)
         PhoneMake->addItem(QString::fromStdString(make.Name));
@@ -537,6 +598,14 @@ void TMainAppForm::InitMainWindow()
     FUploadBoxBitmap = UploadBoxBitmap();
     FUploadAnimPhase = -1;
     FInMouseHandler = false;
+}
+
+void TMainAppForm::RemoveLeftoverSaves()
+{
+    // A kill during the last shut-down's saves leaves their temporary files beside the files.
+    for (const char *name : {kAppStateFileName, kOptionsFileName, kLogoIndexFileName})
+        for (const std::string &path : RemoveLeftoverTempFiles(FProgramFolder + name))
+            qCInfo(lcFiles).noquote() << "Removed the leftover of an interrupted save:" << QString::fromStdString(path);
 }
 
 void TMainAppForm::LoadHandCursors()
@@ -613,6 +682,16 @@ bool TMainAppForm::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == SourceImageScrollBox->viewport() && event->type() == QEvent::Resize)
         ShowSelectedLogo(); // the view is fitted to the pane's new size
+    if (watched == TargetBkgndScrollBox->viewport() && event->type() == QEvent::Resize) {
+        // The pane may change size without the picture pane (the splitter between them).
+        if (TargetImage->Picture().Empty())
+            ClearImage(TargetBkgndScrollBox, TargetImage);
+        else
+            PlaceImage(TargetBkgndScrollBox, TargetImage);
+    }
+    if (watched == this && event->type() == QEvent::WindowUnblocked)
+        for (QToolButton *b : findChildren<QToolButton *>())
+            ForgetStaleHover(b); // the button that opened the dialog
     return QMainWindow::eventFilter(watched, event);
 }
 

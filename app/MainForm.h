@@ -278,6 +278,7 @@ private:
     void HandOverPicture(const std::string &url);
     void BringToFront();
     void LoadHandCursors();
+    void RemoveLeftoverSaves();
     const TLogoDirObject &CommandNode() const;
     TLogoNode *SelectedNode() const;
     TRenderOptions RenderOptions() const;

@@ -1,6 +1,8 @@
 // The commands of the main window, their enabled states and the two status bars.
 #include "MainForm.h"
 
+#include <new>
+
 #include <QComboBox>
 #include <QCheckBox>
 #include <QButtonGroup>
@@ -21,9 +23,11 @@
 #include "ImageCodecs.h"
 #include "ImageControl.h"
 #include "Links.h"
+#include "LogCategories.h"
 #include "LogoWriter.h"
 #include "MultiTWAIN.h"
 #include "OptionsForm.h"
+#include "ProgramFolder.h"
 #include "ServiceNames.h"
 #include "StatusPanels.h"
 #include "TextRules.h"
@@ -223,15 +227,17 @@ void TMainAppForm::SaveLogoToFile()
     std::string path;
     if (!FPrompts->SaveFileDialog(request, path))
         return;
-    try {
-        if (FileExists(path) &&
-            !FPrompts->Confirm("The file " + path + " already exists. Do You want to overwrite it?"))
-            return;
-        WriteLogoFile(logo, logoName, path, FOptionsForm->Options().jpegquality, FOptionsForm->Options().gifbitdepth);
-        FLastSaveFolder = path.substr(0, path.find_last_of('/') + 1);
-    } catch (const std::exception &) {
-        FPrompts->ShowError(kSaveFailed);
+    if (FileExists(path) && !FPrompts->Confirm("The file " + path + " already exists. Do You want to overwrite it?"))
+        return;
+    // A logo whose name no writer serves is a failed save too, not a silent one; the box tells the
+    // cause, which the message itself does not name.
+    const std::string failure = WriteLogoFileReason(logo, logoName, path, FOptionsForm->Options().jpegquality,
+                                                    FOptionsForm->Options().gifbitdepth);
+    if (!failure.empty()) {
+        FPrompts->ShowError(kSaveFailed, failure);
+        return;
     }
+    FLastSaveFolder = path.substr(0, path.find_last_of('/') + 1);
 }
 
 void TMainAppForm::Newfolder1Click() { FTreeEditor.Newfolder(); }
@@ -248,6 +254,10 @@ template <typename Command> void TMainAppForm::RunImageCommand(Command command)
         try {
             const TBitmap source = FSourceImage->Source;
             command(source);
+        } catch (const std::bad_alloc &) {
+            // The library's own word for it means nothing to the user.
+            qCWarning(lcImage) << "an image command ran out of memory";
+            FPrompts->ShowError(kSaveFailed, "There is not enough memory to make the new picture.");
         } catch (const std::exception &e) {
             FPrompts->ShowError(e.what());
         }
@@ -285,7 +295,7 @@ void TMainAppForm::RotateNode(int angle)
 void TMainAppForm::ContentsToolButtonClick()
 {
     if (!FHelpViewer)
-        FHelpViewer = new THelpViewer(FProgramFolder + kHelpFileName, this);
+        FHelpViewer = new THelpViewer(ShippedFileFolder(FProgramFolder, kHelpFileName) + kHelpFileName, this);
     FHelpViewer->ShowContents();
 }
 

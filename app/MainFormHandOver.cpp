@@ -2,6 +2,8 @@
 // handed-over address into the logo tree through the picture download dialog.
 #include "MainForm.h"
 
+#include <QApplication>
+
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEvent>
@@ -50,6 +52,11 @@ void TMainAppForm::HandlePendingImageURL()
     // A hand-over that arrives while one runs (1025 or an activation reaching the dialog's or a
     // box's loop) stays pending and is taken below when the first has ended.
     if (FHandingOver || FQuitRequested || FShutDown || !FPictureDownloadForm)
+        return;
+    // Nor inside another command: its box or dialog runs the event loop, a grab hides the window
+    // and an acquisition disables it, and the first activation restores the selection first. The
+    // address stays pending for the activation that follows.
+    if (!FActivatedOnce || QApplication::activeModalWidget() || !isVisible() || !isEnabled())
         return;
     const TFlagGuard guard(FHandingOver);
     while (!FShutDown) {

@@ -35,6 +35,9 @@ void TMainAppForm::SourceImageMouseDown(Qt::MouseButton, int x, int y)
         FDragStartPoint = {x, y};
         FDragMode = TSourceImage::HitTest(
             x, y, FrameInViewCoordinates(*node->Data(), FSourceImage->Metrics(), Fitimageintopane->isChecked()));
+        // The open hand closes while the frame is moved; the release puts the hover cursor back.
+        if (FDragMode == fhInside)
+            SourceImage->setCursor(FHandGrabCursor);
     }
 }
 

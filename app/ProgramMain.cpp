@@ -25,6 +25,20 @@
 
 namespace vantorel {
 
+namespace {
+
+void CloseModalWidgets()
+{
+    for (int guard = 0; guard < 16; ++guard) {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal)
+            break;
+        modal->close();
+    }
+}
+
+} // namespace
+
 int ProgramMain(int argc, char **argv)
 {
     // Registering ends the program before any window exists, so it needs no display.
@@ -35,14 +49,27 @@ int ProgramMain(int argc, char **argv)
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantorel"));
+    // Ties the window to the installed desktop entry (its icon and name in the shell).
+    QApplication::setDesktopFileName(QStringLiteral("vantorel"));
 
     InitHTTPLibrary();
     TSignalCloser signalCloser;
     const std::string programFolder = ProgramFolder();
     TWAIN_SetWindowsFolder(TWAIN_WindowsFolderFor(programFolder));
 
+    // The window's creation may show a box (a failed start-up shows why): a request to end closes
+    // it then, and the window takes the request up once it exists.
+    bool endRequested = false;
+    const QMetaObject::Connection early =
+        QObject::connect(&signalCloser, &TSignalCloser::CloseRequested, [&endRequested] {
+            endRequested = true;
+            CloseModalWidgets();
+        });
     TMainAppForm mainForm(programFolder);
+    QObject::disconnect(early);
     QObject::connect(&signalCloser, &TSignalCloser::CloseRequested, &mainForm, &TMainAppForm::SessionEnding);
+    if (endRequested)
+        mainForm.SessionEnding();
     // The forms are made in the program's order; the hint gets the options once they exist.
     TAccessURLHintForm accessURLHintForm(&mainForm);
     // Its creation starts the new-version check when the options ask for it.

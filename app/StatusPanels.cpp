@@ -1,5 +1,7 @@
 #include "StatusPanels.h"
 
+#include <algorithm>
+
 #include <QPainter>
 #include <QStyle>
 
@@ -20,8 +22,9 @@ void TStatusPanels::SetText(int index, const QString &text)
 {
     TPanel &panel = FPanels[static_cast<std::size_t>(index)];
     panel.Text = text;
-    const int needed = FGrowToText ? fontMetrics().horizontalAdvance(text) + 10 : 0;
-    panel.DrawnWidth = std::max(panel.Width, needed);
+    // The text starts 4 pixels in and is clipped 2 before the panel's edge; 2 more to spare.
+    panel.TextWidth = FGrowToText ? fontMetrics().horizontalAdvance(text) + 8 : 0;
+    panel.DrawnWidth = std::max(panel.Width, panel.TextWidth);
     update();
 }
 
@@ -38,13 +41,32 @@ void TStatusPanels::SetOwnerDraw(int index, bool ownerDraw)
     update();
 }
 
+std::vector<int> TStatusPanels::FittedWidths() const
+{
+    std::vector<int> widths;
+    int excess = -QWidget::width();
+    for (const TPanel &panel : FPanels) {
+        widths.push_back(panel.DrawnWidth);
+        excess += panel.DrawnWidth;
+    }
+    // Too narrow a bar takes the room the panels have beyond their texts, from the left, so that
+    // every text shows whole for as long as the texts fit at all.
+    for (std::size_t i = 0; FGrowToText && i < FPanels.size() && excess > 0; ++i) {
+        const int given = std::clamp(widths[i] - FPanels[i].TextWidth, 0, excess);
+        widths[i] -= given;
+        excess -= given;
+    }
+    return widths;
+}
+
 QRect TStatusPanels::PanelRect(int index) const
 {
+    const std::vector<int> widths = FittedWidths();
     int left = 0;
     for (int i = 0; i < index; ++i)
-        left += FPanels[static_cast<std::size_t>(i)].DrawnWidth;
+        left += widths[static_cast<std::size_t>(i)];
     const bool last = FLastTakesRest && index == Count() - 1;
-    const int width = last ? QWidget::width() - left : FPanels[static_cast<std::size_t>(index)].DrawnWidth;
+    const int width = last ? QWidget::width() - left : widths[static_cast<std::size_t>(index)];
     return QRect(left, 0, std::max(width, 0), height());
 }
 

@@ -22,6 +22,10 @@ extern char **environ;
 
 namespace vantorel {
 
+namespace {
+constexpr qsizetype kMaxImageURLLength = 8192;
+} // namespace
+
 TVantorelPI::TVantorelPI(QWidget *ownWindow, QObject *parent) : QObject(parent), FOwnWindow(ownWindow)
 {
     new IVantorelPIAdaptor(this); // exports the interface of the XML file; Qt deletes it with this
@@ -54,7 +58,13 @@ bool TVantorelPI::Serve(QDBusConnection connection)
     return true;
 }
 
-void TVantorelPI::AddImageURL(const QString &ImageURL) { Answer(HandOver(ImageURL.toStdString())); }
+void TVantorelPI::AddImageURL(const QString &ImageURL)
+{
+    // No picture address is this long; a huge one would only be written, read and shown.
+    if (ImageURL.size() > kMaxImageURLLength)
+        return Answer(false);
+    Answer(HandOver(ImageURL.toStdString()));
+}
 
 void TVantorelPI::Exec() { Answer(HandOver(std::nullopt)); }
 
@@ -93,6 +103,9 @@ bool TVantorelPI::FindAndBringToFront()
 {
     const QString title = QString::fromLatin1(kMainWindowTitle);
     if (FOwnWindow && FOwnWindow->windowTitle() == title) {
+        // A window hidden on purpose (a screen grab runs) stays hidden; the address waits.
+        if (FOwnWindow->isHidden())
+            return true;
         FOwnWindow->setWindowState(FOwnWindow->windowState() & ~Qt::WindowMinimized);
         FOwnWindow->show();
         FOwnWindow->raise();

@@ -177,6 +177,13 @@ TRect FrameRectOf(const TLogoDirObject &logo)
     return {logo.FrameLeft, logo.FrameTop, logo.FrameLeft + logo.FrameWidth, logo.FrameTop + logo.FrameHeight};
 }
 
+bool FrameFitsWorkArea(const TLogoDirObject &logo, const TFrameMetrics &m)
+{
+    // In 64 bits: the values come from the index and may be anything.
+    const std::int64_t left = logo.FrameLeft, top = logo.FrameTop, width = logo.FrameWidth, height = logo.FrameHeight;
+    return left >= 0 && top >= 0 && width > 0 && height > 0 && left + width <= m.EW && top + height <= m.EH;
+}
+
 TRect FrameInViewCoordinates(const TLogoDirObject &logo, const TFrameMetrics &m, bool fitToPane)
 {
     TRect r = FrameRectOf(logo);

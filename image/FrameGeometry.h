@@ -41,6 +41,8 @@ TRect CalcFrameRect(TFitKind fit, const TFrameMetrics &m);
 void InitSelectionFrame(TLogoDirObject &logo, const TFrameMetrics &m);
 // The record's frame as a rectangle in work-area pixels.
 TRect FrameRectOf(const TLogoDirObject &logo);
+// Whether the record's frame, at least a pixel each way, lies inside the work area of m.
+bool FrameFitsWorkArea(const TLogoDirObject &logo, const TFrameMetrics &m);
 // The record's frame in view pixels for hit testing: scaled by VW / EW when fitting to the pane.
 TRect FrameInViewCoordinates(const TLogoDirObject &logo, const TFrameMetrics &m, bool fitToPane);
 
@@ -65,8 +67,7 @@ TFrameBox DragFrameBottomRight(std::int32_t x, std::int32_t y, const TDragStart 
 TFrameBox DragFrameLeftEdge(std::int32_t x, const TDragStart &start, TRect bounds, const TFrameMetrics &m, bool keep);
 TFrameBox DragFrameTopEdge(std::int32_t y, const TDragStart &start, TRect bounds, const TFrameMetrics &m, bool keep);
 TFrameBox DragFrameRightEdge(std::int32_t x, const TDragStart &start, TRect bounds, const TFrameMetrics &m, bool keep);
-TFrameBox DragFrameBottomEdge(std::int32_t y, const TDragStart &start, TRect bounds, const TFrameMetrics &m,
-                              bool keep);
+TFrameBox DragFrameBottomEdge(std::int32_t y, const TDragStart &start, TRect bounds, const TFrameMetrics &m, bool keep);
 // Dispatches by drag mode; mode fhOutside gives the start frame unchanged.
 TFrameBox DragFrame(TFrameHit mode, std::int32_t x, std::int32_t y, const TDragStart &start, TRect bounds,
                     const TFrameMetrics &m, bool keep);

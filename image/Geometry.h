@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 namespace vantorel {
 
@@ -33,13 +35,17 @@ inline constexpr TColor clRed = 0x0000FF;
 inline constexpr TColor clGray = 0x808080;
 
 // a * b div c: the product first, then division truncating toward zero. The product is formed
-// in 64 bits so that a work area padded past 46340 pixels cannot overflow; within that range
-// the result is the one 32-bit arithmetic gives. A zero divisor (no view built yet) gives 0.
+// in 128 bits so that a work area padded past 46340 pixels, or a mouse offset times a side, cannot
+// overflow; within that range the result is the one 32-bit arithmetic gives. A quotient past the
+// 32-bit range (a damaged frame) is held at its nearest end rather than wrapping round to the
+// other side. A zero divisor (no view built yet) gives 0.
 inline std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c)
 {
     if (c == 0)
         return 0;
-    return static_cast<std::int32_t>(a * b / c);
+    const __int128 q = static_cast<__int128>(a) * b / c;
+    return static_cast<std::int32_t>(
+        std::clamp<__int128>(q, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 inline std::uint8_t RedOf(TColor c) { return static_cast<std::uint8_t>(c & 0xFF); }

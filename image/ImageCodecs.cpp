@@ -9,8 +9,10 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <vector>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QImage>
@@ -23,6 +25,7 @@
 #include <png.h>
 
 #include "AtomicFile.h"
+#include "LogCategories.h"
 #include "TextRules.h"
 
 // The readers and writers hand control to C libraries that report errors by longjmp. Every
@@ -33,10 +36,17 @@ namespace vantorel {
 
 namespace {
 
-// A picture within the side limit can still be too big to hold; past this many bytes of bitmap a
-// header is taken as hostile rather than allocating.
 // A progressive JPEG can be made of endless tiny scans that take minutes to decode.
 constexpr int kMaxJpegScans = 1000;
+// libjpeg's own memory comes on top of the bitmap: a progressive picture keeps every coefficient
+// (up to 6 bytes a pixel) until its last scan.
+constexpr long kMaxJpegDecoderBytes = static_cast<long>(kMaxPictureBytes);
+// Deflate turns no more than 1032 bytes into one byte (a 258-byte match in two 1-bit codes).
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+// A reader that keeps asking for data at the end of the file is filling in what is missing; a
+// sound one may look past the end once or twice.
+constexpr int kMaxReadsAtEnd = 16;
+constexpr const char *kNotEnoughMemory = "there is not enough memory to load the picture";
 
 enum class TPictureFormat { Jpeg, Png, Gif, Other };
 
@@ -54,6 +64,7 @@ TPictureFormat FormatOf(const std::string &fileName)
 
 [[noreturn]] void Fail(const std::string &fileName, const std::string &reason)
 {
+    qCWarning(lcImage).noquote() << QString::fromStdString(fileName + ": " + reason);
     throw EImageError(fileName + ": " + reason);
 }
 
@@ -95,6 +106,12 @@ TFile OpenFile(const std::string &fileName, const char *mode)
     return file;
 }
 
+std::uint64_t FileBytes(std::FILE *file)
+{
+    struct stat st {};
+    return ::fstat(::fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
 // Pictures are written whole or not at all (a failed write never damages the file that was there,
 // which may be the very picture being rewritten) and a new one gets the permissions of any file
 // the user makes.
@@ -129,7 +146,13 @@ struct TJpegError {
 void JpegErrorExit(j_common_ptr info)
 {
     auto *error = reinterpret_cast<TJpegError *>(info->err);
-    (*info->err->format_message)(info, error->Message);
+    // libjpeg's words for its memory limit name its internals, not the cause.
+    if (info->err->msg_code == JERR_NO_BACKING_STORE)
+        std::snprintf(error->Message, sizeof error->Message, "the picture needs too much memory to decode");
+    else if (info->err->msg_code == JERR_OUT_OF_MEMORY)
+        std::snprintf(error->Message, sizeof error->Message, "%s", kNotEnoughMemory);
+    else
+        (*info->err->format_message)(info, error->Message);
     std::longjmp(error->Jump, 1);
 }
 
@@ -182,6 +205,8 @@ bool JpegReadHeader(TJpegDecoder &decoder, std::FILE *file)
     if (setjmp(decoder.Error.Jump))
         return false;
     jpeg_create_decompress(&decoder.Info);
+    // Past this libjpeg refuses rather than allocating (it has no backing store to fall back on).
+    decoder.Info.mem->max_memory_to_use = kMaxJpegDecoderBytes;
     decoder.Info.progress = &decoder.Progress;
     jpeg_stdio_src(&decoder.Info, file);
     jpeg_read_header(&decoder.Info, TRUE);
@@ -200,12 +225,28 @@ void CmykRowToRgb(const std::uint8_t *cmyk, std::uint8_t *rgb, std::int32_t widt
     }
 }
 
-bool JpegDecode(TJpegDecoder &decoder, TBitmap &bitmap, std::vector<std::uint8_t> &cmykRow)
+bool JpegIsCmyk(const jpeg_decompress_struct &info)
+{
+    return info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+}
+
+bool JpegReadRow(TJpegDecoder &decoder, std::uint8_t *row)
+{
+    JSAMPROW target = row;
+    if (jpeg_read_scanlines(&decoder.Info, &target, 1) == 1)
+        return true;
+    std::snprintf(decoder.Error.Message, sizeof decoder.Error.Message, "the picture data ends early");
+    return false;
+}
+
+// Starts the decoder and decodes the first row into firstRow. A progressive picture is read
+// whole here, so its damage shows before the caller allocates the bitmap.
+bool JpegStart(TJpegDecoder &decoder, std::vector<std::uint8_t> &firstRow)
 {
     if (setjmp(decoder.Error.Jump))
         return false;
     jpeg_decompress_struct &info = decoder.Info;
-    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    const bool cmyk = JpegIsCmyk(info);
     info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&info);
     if (info.output_components != (cmyk ? 4 : 3) || info.output_width != info.image_width ||
@@ -213,13 +254,19 @@ bool JpegDecode(TJpegDecoder &decoder, TBitmap &bitmap, std::vector<std::uint8_t
         std::snprintf(decoder.Error.Message, sizeof decoder.Error.Message, "unexpected decoder output");
         return false;
     }
+    return JpegReadRow(decoder, firstRow.data());
+}
+
+bool JpegDecodeRest(TJpegDecoder &decoder, TBitmap &bitmap, std::vector<std::uint8_t> &cmykRow)
+{
+    if (setjmp(decoder.Error.Jump))
+        return false;
+    jpeg_decompress_struct &info = decoder.Info;
+    const bool cmyk = JpegIsCmyk(info);
     while (info.output_scanline < info.output_height) {
         const auto y = static_cast<std::int32_t>(info.output_scanline);
-        JSAMPROW row = cmyk ? cmykRow.data() : bitmap.Scanline(y);
-        if (jpeg_read_scanlines(&info, &row, 1) != 1) {
-            std::snprintf(decoder.Error.Message, sizeof decoder.Error.Message, "the picture data ends early");
+        if (!JpegReadRow(decoder, cmyk ? cmykRow.data() : bitmap.Scanline(y)))
             return false;
-        }
         if (cmyk)
             CmykRowToRgb(cmykRow.data(), bitmap.Scanline(y), bitmap.Width(), info.saw_Adobe_marker);
     }
@@ -227,11 +274,28 @@ bool JpegDecode(TJpegDecoder &decoder, TBitmap &bitmap, std::vector<std::uint8_t
     return true;
 }
 
+// Every block of every component that a Huffman-coded file covers takes at least one bit, so a
+// header whose smallest component needs more blocks than the file has bits is refused before
+// anything is allocated. Arithmetic coding has no such floor.
+void CheckJpegFitsItsFile(const std::string &fileName, const jpeg_decompress_struct &info, std::FILE *file)
+{
+    if (info.arith_code || info.num_components <= 0)
+        return;
+    std::uint64_t fewest = std::numeric_limits<std::uint64_t>::max();
+    for (int c = 0; c < info.num_components; ++c)
+        fewest =
+            std::min(fewest, std::uint64_t(info.comp_info[c].width_in_blocks) * info.comp_info[c].height_in_blocks);
+    if (fewest > FileBytes(file) * 8)
+        Fail(fileName, "the picture is larger than its file can hold (" + std::to_string(info.image_width) + " x " +
+                           std::to_string(info.image_height) + ")");
+}
+
 TPoint JpegOpenHeader(TJpegDecoder &decoder, std::FILE *file, const std::string &fileName)
 {
     if (!JpegReadHeader(decoder, file))
         Fail(fileName, decoder.Error.Message);
     CheckPictureSize(fileName, decoder.Info.image_width, decoder.Info.image_height);
+    CheckJpegFitsItsFile(fileName, decoder.Info, file);
     return {static_cast<std::int32_t>(decoder.Info.image_width), static_cast<std::int32_t>(decoder.Info.image_height)};
 }
 
@@ -240,9 +304,16 @@ TBitmap ReadJpeg(const std::string &fileName)
     TFile file = OpenFile(fileName, "rb");
     TJpegDecoder decoder;
     const TPoint size = JpegOpenHeader(decoder, file.get(), fileName);
+    const bool cmyk = JpegIsCmyk(decoder.Info);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(size.X) * (cmyk ? 4 : 3));
+    if (!JpegStart(decoder, row))
+        Fail(fileName, decoder.Error.Message);
     TBitmap bitmap(size.X, size.Y);
-    std::vector<std::uint8_t> cmykRow(static_cast<std::size_t>(size.X) * 4);
-    if (!JpegDecode(decoder, bitmap, cmykRow))
+    if (cmyk)
+        CmykRowToRgb(row.data(), bitmap.Scanline(0), size.X, decoder.Info.saw_Adobe_marker);
+    else
+        std::memcpy(bitmap.Scanline(0), row.data(), row.size());
+    if (!JpegDecodeRest(decoder, bitmap, row))
         Fail(fileName, decoder.Error.Message);
     return bitmap;
 }
@@ -288,12 +359,12 @@ bool PngReadHeader(TPngReader &reader, std::FILE *file)
     return true;
 }
 
-// Expands every kind of PNG to 8-bit RGB, with alpha where the file has transparency, and reads
-// all rows; interlaced pictures need all rows in memory at once anyway.
-bool PngDecode(TPngReader &reader, TBitmap &bitmap, std::vector<std::uint8_t> &rgba, std::vector<png_bytep> &rows)
+// Expands every kind of PNG to 8-bit RGB, with alpha where the file has transparency; returns
+// the channels (3 or 4), 0 on failure.
+int PngStart(TPngReader &reader)
 {
     if (setjmp(png_jmpbuf(reader.Png)))
-        return false;
+        return 0;
     png_structp png = reader.Png;
     png_set_expand(png);
     png_set_strip_16(png);
@@ -301,22 +372,34 @@ bool PngDecode(TPngReader &reader, TBitmap &bitmap, std::vector<std::uint8_t> &r
     png_set_interlace_handling(png);
     png_read_update_info(png, reader.Info);
     const int channels = png_get_channels(png, reader.Info);
-    const std::size_t width = png_get_image_width(png, reader.Info);
-    const std::size_t height = png_get_image_height(png, reader.Info);
-    if ((channels != 3 && channels != 4) || png_get_rowbytes(png, reader.Info) != width * channels)
+    if ((channels != 3 && channels != 4) ||
+        png_get_rowbytes(png, reader.Info) != std::size_t(png_get_image_width(png, reader.Info)) * channels)
         png_error(png, "unexpected decoder output");
-    bitmap.SetSize(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
-    rows.resize(height);
-    if (channels == 4) {
-        rgba.resize(width * 4 * height);
-        for (std::size_t y = 0; y < height; ++y)
-            rows[y] = rgba.data() + y * width * 4;
-    } else {
-        for (std::size_t y = 0; y < height; ++y)
-            rows[y] = bitmap.Scanline(static_cast<std::int32_t>(y));
-    }
-    png_read_image(png, rows.data());
+    return channels;
+}
+
+bool PngReadRow(TPngReader &reader, std::uint8_t *row)
+{
+    if (setjmp(png_jmpbuf(reader.Png)))
+        return false;
+    png_read_row(reader.Png, row, nullptr);
     return true;
+}
+
+// Interlaced pictures need all rows in memory at once.
+bool PngReadAll(TPngReader &reader, std::vector<png_bytep> &rows)
+{
+    if (setjmp(png_jmpbuf(reader.Png)))
+        return false;
+    png_read_image(reader.Png, rows.data());
+    return true;
+}
+
+void RgbaRowOverWhite(const std::uint8_t *source, std::uint8_t *target, std::int32_t width)
+{
+    for (std::int32_t x = 0; x < width; ++x, source += 4, target += 3)
+        for (int c = 0; c < 3; ++c)
+            target[c] = OverWhite(source[c], source[3]);
 }
 
 TPoint PngOpenHeader(TPngReader &reader, std::FILE *file, const std::string &fileName)
@@ -326,6 +409,11 @@ TPoint PngOpenHeader(TPngReader &reader, std::FILE *file, const std::string &fil
     const png_uint_32 width = png_get_image_width(reader.Png, reader.Info);
     const png_uint_32 height = png_get_image_height(reader.Png, reader.Info);
     CheckPictureSize(fileName, width, height);
+    // The rows as stored, before any expansion, come out of the file's deflate data.
+    const std::uint64_t stored = std::uint64_t(png_get_rowbytes(reader.Png, reader.Info)) * height;
+    if (stored > (FileBytes(file) + 1) * kMaxDeflateRatio)
+        Fail(fileName, "the picture is larger than its file can hold (" + std::to_string(width) + " x " +
+                           std::to_string(height) + ")");
     return {static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
 }
 
@@ -333,21 +421,45 @@ TBitmap ReadPng(const std::string &fileName)
 {
     TFile file = OpenFile(fileName, "rb");
     TPngReader reader(fileName);
-    PngOpenHeader(reader, file.get(), fileName);
-    TBitmap bitmap;
-    std::vector<std::uint8_t> rgba;
-    std::vector<png_bytep> rows;
-    if (!PngDecode(reader, bitmap, rgba, rows))
+    const TPoint size = PngOpenHeader(reader, file.get(), fileName);
+    const int channels = PngStart(reader);
+    if (channels == 0)
         Fail(fileName, reader.Message.Text);
-    if (!rgba.empty()) {
-        const std::uint8_t *source = rgba.data();
-        for (std::int32_t y = 0; y < bitmap.Height(); ++y) {
-            std::uint8_t *target = bitmap.Scanline(y);
-            for (std::int32_t x = 0; x < bitmap.Width(); ++x, source += 4, target += 3) {
-                for (int c = 0; c < 3; ++c)
-                    target[c] = OverWhite(source[c], source[3]);
-            }
+    const bool alpha = channels == 4;
+    TBitmap bitmap;
+    if (png_get_interlace_type(reader.Png, reader.Info) != PNG_INTERLACE_NONE) {
+        std::vector<std::uint8_t> rgba;
+        std::vector<png_bytep> rows(static_cast<std::size_t>(size.Y));
+        const std::size_t rowBytes = static_cast<std::size_t>(size.X) * 4;
+        if (alpha)
+            rgba.resize(rowBytes * rows.size());
+        else
+            bitmap.SetSize(size.X, size.Y);
+        for (std::int32_t y = 0; y < size.Y; ++y)
+            rows[y] = alpha ? rgba.data() + y * rowBytes : bitmap.Scanline(y);
+        if (!PngReadAll(reader, rows))
+            Fail(fileName, reader.Message.Text);
+        if (alpha) {
+            bitmap.SetSize(size.X, size.Y);
+            for (std::int32_t y = 0; y < size.Y; ++y)
+                RgbaRowOverWhite(rows[y], bitmap.Scanline(y), size.X);
         }
+        return bitmap;
+    }
+    // Row by row, and the bitmap only once the first row came out whole: a header that promises
+    // more than the data holds costs no memory.
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(size.X) * channels);
+    for (std::int32_t y = 0; y < size.Y; ++y) {
+        std::uint8_t *target = y > 0 && !alpha ? bitmap.Scanline(y) : row.data();
+        if (!PngReadRow(reader, target))
+            Fail(fileName, reader.Message.Text);
+        if (y == 0) {
+            bitmap.SetSize(size.X, size.Y);
+            if (!alpha)
+                std::memcpy(bitmap.Scanline(0), row.data(), row.size());
+        }
+        if (alpha)
+            RgbaRowOverWhite(row.data(), bitmap.Scanline(y), size.X);
     }
     return bitmap;
 }
@@ -380,9 +492,11 @@ TGifReader OpenGif(const std::string &fileName)
 }
 
 // Draws the frame just described onto the screen bitmap, row by row: only the part inside the
-// screen shows, and transparent pixels leave the screen's white.
+// screen shows, and transparent pixels leave the screen's white. The screen is allocated once the
+// first row came out whole, so a header that promises more than the data holds costs no memory.
 void DrawGifFrame(GifFileType *gif, int transparent, TBitmap &screen, const std::string &fileName)
 {
+    const int screenWidth = gif->SWidth, screenHeight = gif->SHeight;
     const GifImageDesc &desc = gif->Image;
     const ColorMapObject *map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
     if (!map)
@@ -397,11 +511,13 @@ void DrawGifFrame(GifFileType *gif, int transparent, TBitmap &screen, const std:
     const auto drawRow = [&](int y) {
         if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR)
             Fail(fileName, GifErrorText(gif->Error));
+        if (screen.Empty())
+            screen.SetSize(screenWidth, screenHeight);
         const int screenY = desc.Top + y;
-        if (screenY >= screen.Height())
+        if (screenY >= screenHeight)
             return;
         std::uint8_t *target = screen.Scanline(screenY);
-        const int visible = std::min(desc.Width, screen.Width() - desc.Left);
+        const int visible = std::min(desc.Width, screenWidth - desc.Left);
         for (int x = 0; x < visible; ++x) {
             const int index = line[static_cast<std::size_t>(x)];
             if (index == transparent)
@@ -426,7 +542,7 @@ void DrawGifFrame(GifFileType *gif, int transparent, TBitmap &screen, const std:
         }
     } else {
         // Rows below the screen cannot show, so reading stops there.
-        const int rows = std::min(desc.Height, screen.Height() - desc.Top);
+        const int rows = std::min(desc.Height, screenHeight - desc.Top);
         for (int y = 0; y < rows; ++y)
             drawRow(y);
     }
@@ -435,7 +551,7 @@ void DrawGifFrame(GifFileType *gif, int transparent, TBitmap &screen, const std:
 TBitmap ReadGif(const std::string &fileName)
 {
     TGifReader gif = OpenGif(fileName);
-    TBitmap screen(gif->SWidth, gif->SHeight);
+    TBitmap screen;
     int transparent = NO_TRANSPARENT_COLOR;
     for (;;) {
         GifRecordType record = UNDEFINED_RECORD_TYPE;
@@ -445,6 +561,8 @@ TBitmap ReadGif(const std::string &fileName)
             if (DGifGetImageDesc(gif.get()) == GIF_ERROR)
                 Fail(fileName, GifErrorText(gif->Error));
             DrawGifFrame(gif.get(), transparent, screen, fileName);
+            if (screen.Empty()) // a frame without pixels
+                screen.SetSize(gif->SWidth, gif->SHeight);
             return screen;
         }
         if (record == EXTENSION_RECORD_TYPE) {
@@ -469,15 +587,37 @@ TBitmap ReadGif(const std::string &fileName)
 
 // ---- Other formats through Qt --------------------------------------------------------------
 
+// The file as Qt's readers see it, unbuffered, so that every request of the reader shows here:
+// one that keeps asking for data at the end of the file is filling in rows that are missing.
+class TEndWatchFile : public QFile {
+public:
+    using QFile::QFile;
+    int ReadsAtEnd() const { return FReadsAtEnd; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (maxSize > 0 && pos() >= size())
+            ++FReadsAtEnd;
+        return QFile::readData(data, maxSize);
+    }
+
+private:
+    int FReadsAtEnd = 0;
+};
+
 // The reader registered for the extension reads the file; a file of another type under that
 // extension, or an extension without a reader, is an error.
-void PrepareQtReader(QImageReader &reader, const std::string &fileName)
+void PrepareQtReader(QImageReader &reader, TEndWatchFile &device, const std::string &fileName)
 {
     OpenFile(fileName, "rb"); // Qt says only "Unknown error" about a missing file
     std::string_view ext = ExtractExtension(fileName);
     if (!ext.empty())
         ext.remove_prefix(1);
-    reader.setFileName(QFile::decodeName(QByteArray::fromStdString(fileName)));
+    device.setFileName(QFile::decodeName(QByteArray::fromStdString(fileName)));
+    if (!device.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        Fail(fileName, "cannot open the file: " + device.errorString().toStdString());
+    reader.setDevice(&device);
     reader.setFormat(QByteArray::fromStdString(AsciiLower(ext)));
     reader.setAutoDetectImageFormat(false);
     // Picks the reader registered for the extension, which must recognise the file.
@@ -485,54 +625,170 @@ void PrepareQtReader(QImageReader &reader, const std::string &fileName)
         Fail(fileName, reader.errorString().toStdString());
 }
 
-// Qt fills the missing rows of a cut-off bitmap file without a word; an uncompressed one must
-// hold all the rows its header promises.
+// The start of a file and its size, for the checks of the formats whose reader in Qt fills in
+// what a cut-short file is missing.
+struct TFileHead {
+    std::vector<std::uint8_t> Bytes;
+    std::uint64_t Size = 0;
+
+    std::uint32_t LE(std::size_t at, int bytes) const
+    {
+        std::uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = (v << 8) | (at + i < Bytes.size() ? Bytes[at + i] : 0);
+        return v;
+    }
+};
+
+TFileHead ReadHead(std::FILE *file, std::size_t bytes)
+{
+    TFileHead head;
+    head.Size = FileBytes(file);
+    head.Bytes.resize(bytes);
+    head.Bytes.resize(std::fread(head.Bytes.data(), 1, bytes, file));
+    return head;
+}
+
+// One run of run-length data: the bytes of its header, all its bytes, and the pixels (or rows)
+// it covers. An end mark ends the data, whatever it has covered.
+struct TRun {
+    std::uint64_t Header;
+    std::uint64_t Bytes;
+    std::uint64_t Covers;
+    bool End = false;
+};
+
+// Walks the runs from offset `at` until they cover `needed`; false when the file ends first.
+template <typename RunOf>
+bool RunsCover(std::FILE *file, std::uint64_t fileSize, std::uint64_t at, std::uint64_t needed, RunOf runOf)
+{
+    constexpr std::size_t kLongestHeader = 4;
+    constexpr std::size_t kChunk = std::size_t(1) << 16;
+    // A header is read whole even where the file ends within it; the check below refuses it then.
+    std::vector<std::uint8_t> buffer(kChunk + kLongestHeader);
+    std::uint64_t bufferStart = at, bufferEnd = at, covered = 0;
+    for (std::uint64_t pos = at; covered < needed;) {
+        if (bufferEnd - pos < kLongestHeader && bufferEnd < fileSize) {
+            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, fileSize - pos));
+            if (std::fseek(file, static_cast<long>(pos), SEEK_SET) != 0)
+                return false;
+            bufferStart = pos;
+            bufferEnd = pos + std::fread(buffer.data(), 1, want, file);
+        }
+        const std::uint64_t available = bufferEnd - pos;
+        if (available == 0)
+            return false;
+        const TRun run = runOf(buffer.data() + (pos - bufferStart));
+        if (run.Header > available || pos + run.Bytes > fileSize)
+            return false;
+        if (run.End)
+            return true;
+        covered += run.Covers;
+        pos += run.Bytes;
+    }
+    return true;
+}
+
+// Qt fills the missing rows of a cut-off bitmap file without a word: an uncompressed one must
+// hold all the rows its header promises, and run-length data must reach its last row.
 void CheckBitmapFileComplete(const std::string &fileName)
 {
     TFile file = OpenFile(fileName, "rb");
-    std::uint8_t h[54] = {};
-    if (std::fread(h, 1, sizeof h, file.get()) != sizeof h || h[0] != 'B' || h[1] != 'M')
+    const TFileHead h = ReadHead(file.get(), 54);
+    if (h.Bytes.size() < 26 || h.Bytes[0] != 'B' || h.Bytes[1] != 'M')
         return; // not a plain bitmap file: Qt's reader judges it
-    auto le = [&h](int at, int bytes) {
-        std::uint32_t v = 0;
-        for (int i = bytes - 1; i >= 0; --i)
-            v = (v << 8) | h[at + i];
-        return v;
+    const std::uint32_t infoSize = h.LE(14, 4);
+    const bool old = infoSize == 12; // the first header: 16-bit sides, never compressed
+    if (!old && (infoSize < 40 || h.Bytes.size() < 54))
+        return; // a header Qt's reader judges alone
+    const std::uint32_t compression = old ? 0 : h.LE(30, 4), bits = h.LE(old ? 24 : 28, 2);
+    const auto side = [&h, old](std::size_t at) {
+        return old ? std::uint64_t(h.LE(at, 2))
+                   : std::uint64_t(std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(h.LE(at, 4)))));
     };
-    const std::uint32_t infoSize = le(14, 4), compression = le(30, 4), bits = le(28, 2);
-    if (infoSize < 40 || (compression != 0 && compression != 3))
-        return; // an old header or run-length data: sizes cannot be checked this way
-    const auto width = static_cast<std::int32_t>(le(18, 4));
-    const auto height = static_cast<std::int32_t>(le(22, 4));
-    const std::uint64_t rowBytes =
-        (static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(width))) * bits + 31) / 32 * 4;
-    const std::uint64_t needed =
-        le(10, 4) + rowBytes * static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(height)));
-    std::fseek(file.get(), 0, SEEK_END);
-    const long size = std::ftell(file.get());
-    if (size >= 0 && static_cast<std::uint64_t>(size) < needed)
+    const std::uint64_t width = side(18), height = side(old ? 20 : 22);
+    const std::uint64_t dataStart = h.LE(10, 4);
+    bool complete = true;
+    if (compression == 0 || compression == 3) {
+        const std::uint64_t rowBytes = (width * bits + 31) / 32 * 4;
+        complete = h.Size >= dataStart + rowBytes * height;
+    } else if ((compression == 1 && bits == 8) || (compression == 2 && bits == 4)) {
+        // Runs of 2 bytes; escapes of 0 and a code: end of row, end of picture, a move of 4
+        // bytes, or literal pixels padded to whole words. Rows are what counts: the data must
+        // reach its end mark or past the last row.
+        const bool nibbles = compression == 2;
+        complete = RunsCover(file.get(), h.Size, dataStart, height, [nibbles](const std::uint8_t *p) -> TRun {
+            if (p[0] != 0)
+                return {2, 2, 0};
+            switch (p[1]) {
+            case 0:
+                return {2, 2, 1};
+            case 1:
+                return {2, 2, 0, true};
+            case 2:
+                return {4, 4, p[3]};
+            default: {
+                const std::uint64_t bytes = nibbles ? (p[1] + 1u) / 2 : p[1];
+                return {2, 2 + (bytes + 1) / 2 * 2, 0};
+            }
+            }
+        });
+    }
+    if (!complete)
         Fail(fileName, "the bitmap file is cut short");
+}
+
+// The same for Targa files: raw pixels must all be there, and run-length packets must cover
+// every pixel.
+void CheckTargaFileComplete(const std::string &fileName)
+{
+    TFile file = OpenFile(fileName, "rb");
+    const TFileHead h = ReadHead(file.get(), 18);
+    if (h.Bytes.size() < 18)
+        return;
+    const std::uint32_t type = h.Bytes[2], idLength = h.Bytes[0], mapType = h.Bytes[1];
+    const std::uint64_t mapBytes = mapType == 1 ? std::uint64_t(h.LE(5, 2)) * ((h.Bytes[7] + 7) / 8) : 0;
+    const std::uint64_t pixelBytes = (h.Bytes[16] + 7) / 8;
+    const std::uint64_t pixels = std::uint64_t(h.LE(12, 2)) * h.LE(14, 2);
+    const std::uint64_t dataStart = 18 + idLength + mapBytes;
+    bool complete = true;
+    if (type == 1 || type == 2 || type == 3) {
+        complete = h.Size >= dataStart + pixels * pixelBytes;
+    } else if (type == 9 || type == 10 || type == 11) {
+        complete =
+            pixelBytes > 0 && RunsCover(file.get(), h.Size, dataStart, pixels, [pixelBytes](const std::uint8_t *p) {
+                const std::uint64_t count = (p[0] & 0x7Fu) + 1;
+                return TRun{1, 1 + ((p[0] & 0x80) ? 1 : count) * pixelBytes, count};
+            });
+    }
+    if (!complete)
+        Fail(fileName, "the Targa file is cut short");
 }
 
 TBitmap ReadQt(const std::string &fileName)
 {
     QImageReader reader;
-    PrepareQtReader(reader, fileName);
+    TEndWatchFile device;
+    PrepareQtReader(reader, device, fileName);
     const QSize size = reader.size();
     if (size.isValid())
         CheckPictureSize(fileName, size.width(), size.height());
-    if (reader.format() == "bmp")
+    if (reader.format() == "bmp" || reader.format() == "dib")
         CheckBitmapFileComplete(fileName);
+    else if (reader.format() == "tga")
+        CheckTargaFileComplete(fileName);
     QImage image;
     if (!reader.read(&image))
         Fail(fileName, reader.errorString().toStdString());
+    if (device.ReadsAtEnd() > kMaxReadsAtEnd)
+        Fail(fileName, "the picture data ends early");
     CheckPictureSize(fileName, image.width(), image.height());
 
     TBitmap bitmap(image.width(), image.height());
     if (image.hasAlphaChannel()) {
         const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
         if (argb.isNull())
-            Fail(fileName, "out of memory");
+            Fail(fileName, kNotEnoughMemory);
         for (std::int32_t y = 0; y < bitmap.Height(); ++y) {
             const auto *source = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
             std::uint8_t *target = bitmap.Scanline(y);
@@ -546,7 +802,7 @@ TBitmap ReadQt(const std::string &fileName)
     } else {
         const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
         if (rgb.isNull())
-            Fail(fileName, "out of memory");
+            Fail(fileName, kNotEnoughMemory);
         for (std::int32_t y = 0; y < bitmap.Height(); ++y)
             std::memcpy(bitmap.Scanline(y), rgb.constScanLine(y), static_cast<std::size_t>(bitmap.Width()) * 3);
     }
@@ -869,17 +1125,22 @@ TGIFDefaults &GIFDefaultsStore()
 
 TBitmap ReadPicture(const std::string &fileName)
 {
-    switch (FormatOf(fileName)) {
-    case TPictureFormat::Jpeg:
-        return ReadJpeg(fileName);
-    case TPictureFormat::Png:
-        return ReadPng(fileName);
-    case TPictureFormat::Gif:
-        return ReadGif(fileName);
-    case TPictureFormat::Other:
-        break;
+    try {
+        switch (FormatOf(fileName)) {
+        case TPictureFormat::Jpeg:
+            return ReadJpeg(fileName);
+        case TPictureFormat::Png:
+            return ReadPng(fileName);
+        case TPictureFormat::Gif:
+            return ReadGif(fileName);
+        case TPictureFormat::Other:
+            break;
+        }
+        return ReadQt(fileName);
+    } catch (const std::bad_alloc &) {
+        // A picture the size checks let through can still find the memory taken.
+        Fail(fileName, kNotEnoughMemory);
     }
-    return ReadQt(fileName);
 }
 
 void WriteBMP(const TBitmap &bitmap, const std::string &fileName)

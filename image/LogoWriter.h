@@ -13,10 +13,16 @@ namespace vantorel {
 bool WriteLogoFile(const TBitmap &logo, const std::string &logoName, const std::string &target, int jpegQuality,
                    int gifBits);
 
+// The same write, any failure given back as its reason (logged as well): no writer for the
+// name's extension, nothing rendered, no memory, or what the writer reported. Empty once the
+// file is written.
+std::string WriteLogoFileReason(const TBitmap &logo, const std::string &logoName, const std::string &target,
+                                int jpegQuality, int gifBits);
+
 // Writes the logo under the logo's name into a work folder of its own under "Temp"
-// (TTempWorkFolder) and returns the path; empty when nothing could be written (the failure is not
-// reported).
+// (TTempWorkFolder) and returns the path; empty when nothing could be written. The callers report
+// the failure in their own words; its cause goes to the log and, when asked for, to reason.
 std::string RenderLogoToTempFile(const TTempWorkFolder &workFolder, const std::string &logoName, const TBitmap &logo,
-                                 int jpegQuality, int gifBits);
+                                 int jpegQuality, int gifBits, std::string *reason = nullptr);
 
 } // namespace vantorel

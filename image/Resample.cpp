@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -12,6 +15,8 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
+
+#include "LogCategories.h"
 
 namespace vantorel {
 
@@ -581,12 +586,28 @@ struct TJob {
     std::int32_t RowBytes = 0; // of the usable source
     std::int32_t BlockRows = 1;
     std::atomic<std::int32_t> NextBlock{0};
+    // The first failure of a thread that had taken a block: those rows are not rendered, so the
+    // caller must hear of it; Failed stops the others early. A thread that could not get its
+    // working memory took no block; its failure matters only when no thread got any.
+    std::mutex FailureLock;
+    std::exception_ptr Failure;
+    std::exception_ptr StartFailure;
+    std::atomic<bool> Failed{false};
+
+    void Keep(std::exception_ptr &slot, std::exception_ptr failure)
+    {
+        const std::lock_guard<std::mutex> lock(FailureLock);
+        if (!slot)
+            slot = std::move(failure);
+    }
 };
+
+std::atomic<std::int32_t> GFailingBlock{-1};
 
 // The rows of V a block at a time, taking the next block until none is left (so a thread that
 // shares its core does less): the vertical pass into the block's intermediate rows, small enough
-// to stay in cache, then the horizontal pass.
-void RunBlocks(TJob &job)
+// to stay in cache, then the horizontal pass. Failures are kept in the job.
+void RunBlocks(TJob &job) noexcept
 {
     const std::int32_t rows = job.V.Size();
     TStreamScratch scratch;
@@ -596,17 +617,31 @@ void RunBlocks(TJob &job)
     block.Stride = job.Src->Stride();
     block.V = &job.V;
     block.InterStride = static_cast<std::size_t>(job.RowBytes) + kInterPadding;
-    std::vector<std::int16_t> inter(static_cast<std::size_t>(std::min(job.BlockRows, rows)) * block.InterStride, 0);
+    std::vector<std::int16_t> inter;
+    try {
+        inter.assign(static_cast<std::size_t>(std::min(job.BlockRows, rows)) * block.InterStride, 0);
+    } catch (...) {
+        job.Keep(job.StartFailure, std::current_exception());
+        return;
+    }
     block.Inter = inter.data();
-    for (;;) {
-        block.First = job.NextBlock++ * job.BlockRows;
-        if (block.First >= rows)
-            break;
-        block.Last = std::min(block.First + job.BlockRows, rows);
-        job.Vertical(block, 0, job.RowBytes);
-        for (std::int32_t o = block.First; o < block.Last; ++o)
-            job.Horizontal(block.Out(o), job.H,
-                           job.Dst->Scanline(job.V.DstFirst + o) + 3 * static_cast<std::size_t>(job.H.DstFirst));
+    try {
+        while (!job.Failed) {
+            const std::int32_t taken = job.NextBlock++;
+            block.First = taken * job.BlockRows;
+            if (block.First >= rows)
+                break;
+            if (taken == GFailingBlock)
+                throw std::bad_alloc();
+            block.Last = std::min(block.First + job.BlockRows, rows);
+            job.Vertical(block, 0, job.RowBytes);
+            for (std::int32_t o = block.First; o < block.Last; ++o)
+                job.Horizontal(block.Out(o), job.H,
+                               job.Dst->Scanline(job.V.DstFirst + o) + 3 * static_cast<std::size_t>(job.H.DstFirst));
+        }
+    } catch (...) {
+        job.Keep(job.Failure, std::current_exception());
+        job.Failed = true;
     }
 }
 
@@ -615,6 +650,9 @@ void RunBlocks(TJob &job)
 // Not part of the interface: lets the tests compare the scalar, SSE2 and AVX2 paths
 // (0 = scalar, 1 = up to SSE2, 2 = the best the processor has).
 void LimitResampleSimd(int level) { GSimdLimit = level; }
+// Not part of the interface either: the thread that takes this block (-1: none) fails as if its
+// memory had run out, so the tests can see that the failure reaches the caller.
+void FailResampleBlock(std::int32_t block) { GFailingBlock = block; }
 
 void SetResampleThreads(int threads) { GThreadLimit = std::max(threads, 0); }
 
@@ -674,26 +712,21 @@ void StretchResample(const TBitmap &src, TBitmap &dst, TRect srcRect, TRect dstR
     workers.reserve(threads - 1);
     for (int t = 1; t < threads; ++t) {
         try {
-            workers.emplace_back([&job] {
-                try {
-                    RunBlocks(job);
-                } catch (...) {
-                }
-            });
+            workers.emplace_back(RunBlocks, std::ref(job));
         } catch (const std::system_error &) {
             break;
         }
     }
-    std::exception_ptr failure;
-    try {
-        RunBlocks(job);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    RunBlocks(job);
     for (std::thread &worker : workers)
         worker.join();
-    if (failure && static_cast<std::int64_t>(job.NextBlock.load()) * job.BlockRows < job.V.Size())
-        std::rethrow_exception(failure);
+    if (job.Failure) {
+        qCWarning(lcImage) << "a resampling thread failed; the picture is not drawn whole";
+        std::rethrow_exception(job.Failure);
+    }
+    // No thread got its working memory, so blocks were left.
+    if (job.StartFailure && static_cast<std::int64_t>(job.NextBlock.load()) * job.BlockRows < rows)
+        std::rethrow_exception(job.StartFailure);
 }
 
 } // namespace vantorel

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <new>
 #include <utility>
 
 #include "ImageCodecs.h"
+#include "LogCategories.h"
+#include "PictureCache.h"
 #include "Resample.h"
 
 namespace vantorel {
@@ -76,9 +80,9 @@ private:
 } // namespace
 
 TSourceImage::TSourceImage(TPoint paneSize, std::string fileName, TLogoDirObject *node, bool fitToPane)
-    : PaneWidth(paneSize.X), PaneHeight(paneSize.Y), FileName(std::move(fileName)), FitToPane(fitToPane), Node(node)
+    : PaneWidth(paneSize.X), PaneHeight(paneSize.Y), FileName(std::move(fileName)), FitToPane(fitToPane), Node(node),
+      SourcePicture(PictureCache().Read(FileName)), Source(*SourcePicture)
 {
-    Source = ReadPicture(FileName);
     SourceWidth = Source.Width();
     SourceHeight = Source.Height();
 }
@@ -94,10 +98,30 @@ TPoint TSourceImage::Offset() const { return {(ExtentWidth - SourceWidth) / 2, (
 
 const TBitmap &TSourceImage::BuildView()
 {
+    try {
+        return BuildViewBitmap();
+    } catch (const std::bad_alloc &) {
+        View = TBitmap();
+        qCWarning(lcImage).noquote() << QString::fromStdString(FileName) << "no memory for a view of" << ViewWidth
+                                     << "x" << ViewHeight;
+        throw EImageError(FileName + ": there is not enough memory to show the picture");
+    }
+}
+
+const TBitmap &TSourceImage::BuildViewBitmap()
+{
     const TPoint extent = GetExtent();
     ExtentWidth = extent.X;
     ExtentHeight = extent.Y;
     const std::int32_t ew = ExtentWidth, eh = ExtentHeight, pw = PaneWidth, ph = PaneHeight;
+    // The index may hold a frame that lies outside this work area; it is placed anew, as the
+    // frame of a new logo is.
+    if (Node->FrameLeft != -1 && !FrameFitsWorkArea(*Node, Metrics())) {
+        qCInfo(lcImage).noquote() << QString::fromStdString(FileName) << "the stored frame" << Node->FrameLeft
+                                  << Node->FrameTop << Node->FrameWidth << Node->FrameHeight
+                                  << "lies outside the work area; it is placed anew";
+        Node->FrameLeft = Node->FrameTop = Node->FrameWidth = Node->FrameHeight = -1;
+    }
 
     if (!FitToPane || (ew <= pw && eh <= ph)) {
         // The work area adds the logo's proportions to the picture; at 100 % it becomes a bitmap.
@@ -337,7 +361,7 @@ void TSourceImage::ClipToSource(TRect &srcRect, TRect &destRect) const
     destRect = newDest;
 }
 
-void TSourceImage::RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, const TRenderOptions &options)
+bool TSourceImage::RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, const TRenderOptions &options)
 {
     const std::int32_t lw = Node->LogoWidth;
     const std::int32_t lh = Node->LogoHeight;
@@ -347,21 +371,34 @@ void TSourceImage::RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, con
     TRect srcRect{frame.Left - offset.X, frame.Top - offset.Y, frame.Right - offset.X, frame.Bottom - offset.Y};
 
     const TRect whole{0, 0, dest.Width(), dest.Height()};
-    dest.FillRect(whole, options.FillEmptyArea ? options.EmptyAreaColor : clWhite);
+    const TColor background = options.FillEmptyArea ? options.EmptyAreaColor : clWhite;
+    dest.FillRect(whole, background);
+    bool rendered = true;
     if (RectHitsSource(srcRect)) {
-        ClipToSource(srcRect, destRect);
-        StretchResample(Source, dest, srcRect, destRect);
-        if (options.FillEmptyArea) {
-            Logo.SetSize(lw, lh);
-            Logo.Draw(0, 0, dest);
-        } else {
-            // Cropped to the part the picture covers.
-            Logo.SetSize(destRect.Width(), destRect.Height());
-            Logo.CopyRect({0, 0, destRect.Width(), destRect.Height()}, dest, destRect);
+        try {
+            ClipToSource(srcRect, destRect);
+            StretchResample(Source, dest, srcRect, destRect);
+            if (options.FillEmptyArea) {
+                Logo.SetSize(lw, lh);
+                Logo.Draw(0, 0, dest);
+            } else {
+                // Cropped to the part the picture covers.
+                Logo.SetSize(destRect.Width(), destRect.Height());
+                Logo.CopyRect({0, 0, destRect.Width(), destRect.Height()}, dest, destRect);
+            }
+        } catch (const std::exception &e) {
+            // Called on every move of the frame, where nothing could take the error: a logo not
+            // rendered whole is none at all, so no command writes or sends it.
+            qCWarning(lcImage).noquote() << QString::fromStdString(FileName)
+                                         << "the logo could not be rendered:" << e.what();
+            Logo = TBitmap();
+            dest.FillRect(whole, background);
+            rendered = false;
         }
     }
     // The border belongs to the display only; Logo was taken before it.
     dest.FrameRect(whole, clGray);
+    return rendered;
 }
 
 bool TSourceImage::CheckImageFile(const std::string &fileName, TPromptService &prompts)

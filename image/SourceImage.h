@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "Bitmap.h"
@@ -58,13 +59,18 @@ public:
     std::int32_t ViewSourceWidth = 0;
     std::int32_t ViewSourceHeight = 0;
     TLogoDirObject *Node = nullptr;
-    TBitmap Source;
+    // The picture as loaded, shared with the picture cache (so a rebuild for the same file does not
+    // decode it again) and never changed; Source is it.
+    std::shared_ptr<const TBitmap> SourcePicture;
+    const TBitmap &Source;
 
     // The work-area rule.
     TPoint GetExtent() const;
     // The picture's place in the work area.
     TPoint Offset() const;
-    // Computes the work area and builds the view (100 %, or fitted into the pane).
+    // Computes the work area and builds the view (100 %, or fitted into the pane). A stored frame
+    // that does not fit the work area is reset to none (-1), for the caller to place anew. Raises
+    // EImageError, the view left empty, when the view cannot be built.
     const TBitmap &BuildView();
     TFrameMetrics Metrics() const;
 
@@ -86,12 +92,16 @@ public:
     bool FrameHitsSource() const;
     // Clips srcRect to the picture and shrinks and centres destRect to match.
     void ClipToSource(TRect &srcRect, TRect &destRect) const;
-    // Renders the framed part into dest at (x, y), refreshes Logo and draws the grey border.
-    void RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, const TRenderOptions &options);
+    // Renders the framed part into dest at (x, y), refreshes Logo and draws the grey border. When
+    // the rendering fails (the reason is logged) Logo is left empty and dest blank; returns false.
+    bool RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, const TRenderOptions &options);
 
     // Whether a picture file can enter the library: readable and at least 16 x 16 pixels.
     // Reports through the prompt service and returns false otherwise.
     static bool CheckImageFile(const std::string &fileName, TPromptService &prompts);
+
+private:
+    const TBitmap &BuildViewBitmap();
 };
 
 } // namespace vantorel

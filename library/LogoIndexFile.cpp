@@ -14,6 +14,7 @@ namespace vantorel {
 namespace {
 
 const char *const kSaveFailed = "Unable to save mobile directory";
+constexpr std::int32_t kLogoSideReadDefault = 16;
 
 } // namespace
 
@@ -29,6 +30,14 @@ TFitKind ReadFitKind(const std::string &word)
     if (word == "smaller")
         return fkSmaller;
     return fkBigger;
+}
+
+// A logo side as the settings controls allow it; the display allocates a bitmap of that size, so
+// a side the controls could never have set is no size at all and the record keeps its own.
+std::int32_t ReadLogoSide(const std::string &text, std::int32_t recordDefault)
+{
+    const std::int32_t side = ParseWholeNumberOr(text, kLogoSideReadDefault);
+    return side >= kMinLogoSide && side <= kMaxLogoSide ? side : recordDefault;
 }
 
 const char *FitKindWord(TFitKind kind)
@@ -81,8 +90,8 @@ void LoadLogoDirNode(TLogoTree &tree, const TXMLNode &element, TLogoNode *parent
     record->FrameHeight = ParseWholeNumberOr(element.GetAttribute("frameheight"), 16);
     record->PhoneMakeId = ParseWholeNumberOr(element.GetAttribute("phonemakeid"), -1);
     record->PhoneModelId = ParseWholeNumberOr(element.GetAttribute("phonemodelid"), -1);
-    record->LogoWidth = ParseWholeNumberOr(element.GetAttribute("logowidth"), 16);
-    record->LogoHeight = ParseWholeNumberOr(element.GetAttribute("logoheight"), 16);
+    record->LogoWidth = ReadLogoSide(element.GetAttribute("logowidth"), TLogoDirObject().LogoWidth);
+    record->LogoHeight = ReadLogoSide(element.GetAttribute("logoheight"), TLogoDirObject().LogoHeight);
     record->FitKind = ReadFitKind(element.GetAttribute("fitkind"));
     record->KeepProportions = element.GetAttribute("keepproportions") == "yes";
     record->UploadURL = element.GetAttribute("uploadurl");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "LogoTree.h"
 #include "PromptService.h"
 #include "XMLSource.h"
@@ -9,6 +11,10 @@ namespace vantorel {
 inline constexpr const char *kLogoIndexFileName = "logodirectory.xml";
 // Deeper nesting than this is refused as unreadable rather than risking the stack.
 inline constexpr int kMaxLogoTreeDepth = 1024;
+// The logo sizes the settings controls allow; a size read from the index outside them gives the
+// record's default.
+inline constexpr std::int32_t kMinLogoSide = 16;
+inline constexpr std::int32_t kMaxLogoSide = 400;
 
 // Fills the tree below its root from "logodirectory.xml" in the program folder. Entries whose
 // file or folder is missing, or whose name could not stand for a disk entry, are dropped.

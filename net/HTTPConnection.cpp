@@ -182,6 +182,8 @@ void THTTPConnection::Perform(const std::string &url, TTransfer &transfer)
     SetOption(FEasy, CURLOPT_PROTOCOLS_STR, FSchemes.c_str());
     SetOption(FEasy, CURLOPT_FOLLOWLOCATION, 0L);
     SetOption(FEasy, CURLOPT_NOSIGNAL, 1L);
+    // A stop must not wait for a name lookup that hangs: the resolver thread is left behind.
+    SetOption(FEasy, CURLOPT_QUICK_EXIT, 1L);
     SetOption(FEasy, CURLOPT_COOKIEFILE, ""); // the cookie engine, in memory only
     SetOption(FEasy, CURLOPT_USERAGENT, kUserAgent);
     SetOption(FEasy, CURLOPT_ERRORBUFFER, transfer.Error);

@@ -194,10 +194,17 @@ void TPictureDownloadForm::StartDownload()
         }
     };
     auto thread = std::make_unique<TPictureDownloadThread>(FURL, FTargetFileName, PictDownloadConn, progress);
-    FDownloadThread =
-        static_cast<TPictureDownloadThread *>(TExchangeThread::Start(std::move(thread), [this](TExchangeThread &done) {
-            DownloadDone(static_cast<TPictureDownloadThread &>(done));
-        }));
+    try {
+        FDownloadThread = static_cast<TPictureDownloadThread *>(
+            TExchangeThread::Start(std::move(thread), [this](TExchangeThread &done) {
+                DownloadDone(static_cast<TPictureDownloadThread &>(done));
+            }));
+    } catch (const std::exception &) {
+        // No thread to be had: nothing may leave the timer's handler.
+        ClearProxyParams();
+        FPrompts.ShowError(kPictureDownloadFailed);
+        return EndWithCancel();
+    }
 }
 
 void TPictureDownloadForm::DownloadDone(TPictureDownloadThread &thread)

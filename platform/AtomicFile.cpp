@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <random>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,21 +17,47 @@ namespace vantorel {
 namespace {
 
 constexpr std::size_t kNameMax = 255;
-constexpr std::size_t kSuffixLength = 7; // "." and six letters
+// The target's name, then ".tmp" and six letters: a mark that no file of the user's is likely to
+// carry, so that leftovers can be told apart and removed.
+constexpr char kTempMark[] = ".tmp";
+constexpr std::size_t kRandomLength = 6;
+constexpr std::size_t kSuffixLength = sizeof kTempMark - 1 + kRandomLength;
 constexpr int kAttempts = 100;
 constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
+struct TSplitPath {
+    std::string Folder; // with its "/", or empty
+    std::string Name;
+};
+
+TSplitPath SplitPath(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return {path.substr(0, nameStart), path.substr(nameStart)};
+}
+
+// What every temporary name of the target starts with. A name already at the length limit is
+// shortened to leave room for the suffix.
+std::string TempPrefixOf(const std::string &name) { return name.substr(0, kNameMax - kSuffixLength) + kTempMark; }
+
 // The target's name with a random suffix, in the target's folder so that the rename cannot cross
-// file systems. A name already at the length limit is shortened to leave room for the suffix.
+// file systems.
 std::string TempNameFor(const std::string &target, std::mt19937 &random)
 {
-    const std::size_t slash = target.rfind('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    std::string temp = target.substr(0, nameStart) + target.substr(nameStart, kNameMax - kSuffixLength) + '.';
+    const TSplitPath path = SplitPath(target);
+    std::string temp = path.Folder + TempPrefixOf(path.Name);
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-    for (std::size_t i = 1; i < kSuffixLength; ++i)
+    for (std::size_t i = 0; i < kRandomLength; ++i)
         temp += kLetters[pick(random)];
     return temp;
+}
+
+bool IsTempNameOf(std::string_view candidate, const std::string &prefix)
+{
+    if (candidate.size() != prefix.size() + kRandomLength || candidate.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return candidate.find_first_not_of(kLetters, prefix.size()) == std::string_view::npos;
 }
 
 [[noreturn]] void Raise(int code, const std::string &what)
@@ -51,6 +80,10 @@ TAtomicFile::TAtomicFile(std::string target, mode_t newFileMode) : FTarget(std::
         if (fd < 0 && (errno != EEXIST || attempt == kAttempts))
             Raise(errno, "cannot create a temporary file for " + FTarget);
     }
+    // Held until the file is gone or in place (the kernel lets go of it when the process ends),
+    // so that the clearing of leftovers knows a live write's file. Where the file system has no
+    // locks, the write goes on without.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     FStream = ::fdopen(fd, "wb");
     if (!FStream) {
         const int failure = errno;
@@ -66,6 +99,32 @@ TAtomicFile::~TAtomicFile()
         std::fclose(FStream);
     if (!FCommitted && !FTemp.empty())
         ::unlink(FTemp.c_str());
+}
+
+std::vector<std::string> RemoveLeftoverTempFiles(const std::string &target)
+{
+    const TSplitPath path = SplitPath(target);
+    const std::string prefix = TempPrefixOf(path.Name);
+    std::vector<std::string> removed;
+    DIR *folder = ::opendir(path.Folder.empty() ? "." : path.Folder.c_str());
+    if (!folder)
+        return removed;
+    while (const dirent *entry = ::readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (!IsTempNameOf(name, prefix))
+            continue;
+        // Only plain files, and none that a live write still holds locked.
+        const int fd = ::openat(::dirfd(folder), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::unlinkat(::dirfd(folder), name.c_str(), 0) == 0)
+            removed.push_back(path.Folder + name);
+        ::close(fd);
+    }
+    ::closedir(folder);
+    return removed;
 }
 
 void TAtomicFile::Commit()

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace vantorel {
 
@@ -32,5 +33,10 @@ private:
     std::FILE *FStream = nullptr;
     bool FCommitted = false;
 };
+
+// A write cut off by the end of the process (a kill during a save) leaves its temporary file
+// behind. Removes the temporary files of writes of target: plain files of this naming that no
+// live write holds; gives back the paths removed.
+std::vector<std::string> RemoveLeftoverTempFiles(const std::string &target);
 
 } // namespace vantorel

@@ -7,6 +7,11 @@ void TPromptService::ShowError(const std::string &text)
     MessageBox({"Error", text, TPromptIcon::Error, TPromptButtons::Ok});
 }
 
+void TPromptService::ShowError(const std::string &text, const std::string &detail)
+{
+    MessageBox({"Error", text, TPromptIcon::Error, TPromptButtons::Ok, detail});
+}
+
 void TPromptService::ShowWarning(const std::string &text)
 {
     MessageBox({"Warning", text, TPromptIcon::Warning, TPromptButtons::Ok});
@@ -24,7 +29,8 @@ TPromptResult TPromptService::ConfirmCancel(const std::string &text)
 
 TPromptResult TScriptedPromptService::MessageBox(const TMessageBoxRequest &request)
 {
-    FPrompts.push_back({TRecordedPrompt::Box, request.Caption, request.Text, request.Icon, request.Buttons, {}, {}});
+    FPrompts.push_back(
+        {TRecordedPrompt::Box, request.Caption, request.Text, request.Icon, request.Buttons, {}, {}, request.Detail});
     TPromptResult fallback = TPromptResult::Ok;
     if (request.Buttons == TPromptButtons::YesNo)
         fallback = TPromptResult::No;

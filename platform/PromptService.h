@@ -16,6 +16,8 @@ struct TMessageBoxRequest {
     std::string Text;
     TPromptIcon Icon = TPromptIcon::Error;
     TPromptButtons Buttons = TPromptButtons::Ok;
+    // Shown on request below the text: the cause the message itself does not name.
+    std::string Detail = {};
 };
 
 // An open or save dialog: its filters as (description, patterns separated by ";").
@@ -42,6 +44,8 @@ public:
 
     // The boxes of the program: "Error" and "Warning" with OK, "Confirm" with Yes and No.
     void ShowError(const std::string &text);
+    // The same box, with the cause of the failure behind its details.
+    void ShowError(const std::string &text, const std::string &detail);
     void ShowWarning(const std::string &text);
     bool Confirm(const std::string &text); // true for Yes
     TPromptResult ConfirmCancel(const std::string &text);
@@ -56,6 +60,7 @@ struct TRecordedPrompt {
     TPromptButtons Buttons = TPromptButtons::Ok;
     std::string InitialValue; // input dialogs; the initial file name of file dialogs
     TFileDialogRequest FileDialog;
+    std::string Detail = {}; // boxes only
 };
 
 // The service for tests: records every prompt and answers from a queue. With the queue empty,

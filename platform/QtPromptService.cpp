@@ -1,15 +1,57 @@
 #include "QtPromptService.h"
 
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 namespace vantorel {
 
 namespace {
 
 QString ToQt(const std::string &text) { return QString::fromStdString(text); }
+
+// Room a window manager takes beside a centred caption: the window's icon on one side and its
+// buttons on the other, so twice the wider of the two.
+constexpr int kTitleBarAllowance = 160;
+
+// Boxes shown before the main window (start-up) belong to no window: centred on a window that
+// is not shown they would sit near the screen's top-left corner.
+QWidget *ShownOwner(QWidget *owner) { return owner && owner->isVisible() ? owner : nullptr; }
+
+// A box without a window is centred on its screen once it has its final size, which a message
+// box takes only as it is shown; Qt's own placement guesses the frame and lands well off centre.
+template <typename Dialog> class TScreenCentred : public Dialog {
+public:
+    using Dialog::Dialog;
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        Dialog::showEvent(event);
+        if (const QScreen *screen = this->screen(); screen && !this->parentWidget()) {
+            QRect frame = this->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            this->move(frame.topLeft());
+        }
+    }
+};
+
+// At least as wide as the caption needs in a title bar (drawn bold by most window managers),
+// so that the manager does not cut it short. The input dialog's layout fixes its size, so the
+// prompt takes the missing width.
+void FitCaption(QInputDialog &dialog)
+{
+    QFont titleFont = dialog.font();
+    titleFont.setBold(true);
+    const int caption = QFontMetrics(titleFont).horizontalAdvance(dialog.windowTitle()) + kTitleBarAllowance;
+    const int missing = caption - dialog.minimumSizeHint().width();
+    if (auto *prompt = dialog.findChild<QLabel *>(); prompt && missing > 0)
+        prompt->setMinimumWidth(prompt->minimumSizeHint().width() + missing);
+}
 
 QMessageBox::Icon ToQtIcon(TPromptIcon icon)
 {
@@ -67,8 +109,11 @@ bool RunFileDialog(QWidget *owner, const TFileDialogRequest &request, std::strin
 
 TPromptResult TQtPromptService::MessageBox(const TMessageBoxRequest &request)
 {
-    QMessageBox box(ToQtIcon(request.Icon), ToQt(request.Caption), ToQt(request.Text), QMessageBox::NoButton, FOwner);
+    TScreenCentred<QMessageBox> box(ToQtIcon(request.Icon), ToQt(request.Caption), ToQt(request.Text),
+                                    QMessageBox::NoButton, ShownOwner(FOwner));
     box.setTextFormat(Qt::PlainText); // texts are shown as they stand, whatever they hold
+    if (!request.Detail.empty())
+        box.setDetailedText(ToQt(request.Detail));
     QPushButton *ok = nullptr;
     QPushButton *yes = nullptr;
     QPushButton *no = nullptr;
@@ -101,12 +146,13 @@ TPromptResult TQtPromptService::MessageBox(const TMessageBoxRequest &request)
 
 bool TQtPromptService::InputQuery(const std::string &caption, const std::string &prompt, std::string &value)
 {
-    QInputDialog dialog(FOwner);
+    TScreenCentred<QInputDialog> dialog(ShownOwner(FOwner));
     dialog.setWindowTitle(ToQt(caption));
     dialog.setLabelText(ToQt(prompt));
     dialog.setTextValue(ToQt(value));
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("Cancel"));
+    FitCaption(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     value = dialog.textValue().toStdString();

@@ -7,7 +7,8 @@
 
 namespace vantorel {
 
-// Message boxes and input dialogs on the screen, modal to the given window.
+// Message boxes and input dialogs on the screen, modal to the given window; while that window is
+// not shown yet (start-up), centred on the screen.
 class TQtPromptService : public TPromptService {
 public:
     explicit TQtPromptService(QWidget *owner = nullptr) : FOwner(owner) {}

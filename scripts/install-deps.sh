@@ -7,9 +7,11 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libgl-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libimagequant-dev
-  libpugixml-dev libcurl4-openssl-dev libsane-dev
+  libpugixml-dev libcurl4-openssl-dev libsane-dev sane-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev tinyproxy-bin
   xvfb xauth dbus dbus-x11
+  # The fuzz targets: clang with its sanitizer and libFuzzer runtimes.
+  clang libclang-rt-14-dev
 )
 
 missing=()

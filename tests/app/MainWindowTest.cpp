@@ -1,6 +1,6 @@
 // Drives the real main window on the offscreen platform: the display of the selected node, the
-// settings controls, frame editing with the mouse, the commands and their enabled states, and
-// the options dialog.
+// settings controls, frame editing with the mouse, the commands and their enabled states, the
+// options dialog, and the layout, looks and cursors the user sees.
 #include "MainForm.h"
 
 #include <filesystem>
@@ -22,6 +22,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -31,6 +32,7 @@
 
 #include "ColorButton.h"
 #include "FrameGeometry.h"
+#include "Icons.h"
 #include "ImageCodecs.h"
 #include "ImageCommands.h"
 #include "ImageControl.h"
@@ -584,6 +586,11 @@ TEST_F(MainWindowFrameTest, TheHoverCursorFollowsTheFramePart)
         Form().SourceImageMouseMove(row.at.x(), row.at.y());
         EXPECT_EQ(Form().SourceImage->cursor().shape(), row.shape) << row.at.x() << "," << row.at.y();
     }
+    // The hand closes while it moves the frame, and opens again at the release.
+    QTest::mousePress(Form().SourceImage, Qt::LeftButton, {}, {80, 100});
+    EXPECT_EQ(Form().SourceImage->cursor().pixmap().toImage(), HandGrabCursor().pixmap().toImage());
+    QTest::mouseRelease(Form().SourceImage, Qt::LeftButton, {}, {80, 100});
+    EXPECT_EQ(Form().SourceImage->cursor().pixmap().toImage(), HandFlatCursor().pixmap().toImage());
 
     // Over a folder the pane changes neither cursor nor frame.
     Select("Pets");
@@ -1312,6 +1319,80 @@ TEST_F(MainWindowOptionsTest, OkWritesTheOptionsAndRendersTheLogoAgain)
     EXPECT_EQ(values.jpegquality, 50);
     EXPECT_EQ(Form().TargetImage->Picture().Pixel(64, 10), 0x00FF00);
     EXPECT_TRUE(HasGreyBorder(Form().TargetImage->Picture()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The layout at its limits and the size boxes
+
+using MainWindowLayoutTest = MainWindowFrameTest;
+
+TEST_F(MainWindowLayoutTest, TheSmallestWindowKeepsEveryControlOfTheLogoPanelWhole)
+{
+    TMainAppForm &f = Form();
+    f.resize(f.minimumSize());
+    QApplication::processEvents();
+    std::vector<QWidget *> controls = {f.PhoneMake,        f.PhoneModel,      f.LogoWidthUpDown,
+                                       f.LogoHeightUpDown, f.KeepProportions, f.UploadButton,
+                                       f.ImageWapShortURL, f.ImageWapURL,     f.ImageID};
+    for (QAbstractButton *fit : f.FitInto->buttons())
+        controls.push_back(fit);
+    for (QWidget *control : controls) {
+        // Not cut by any parent nor squeezed below what it needs.
+        QRect visible = control->rect();
+        for (const QWidget *w = control; w != &f; w = w->parentWidget())
+            visible &= QRect(-control->mapTo(w->parentWidget(), QPoint(0, 0)), w->parentWidget()->size());
+        EXPECT_EQ(visible, control->rect()) << control->metaObject()->className();
+        EXPECT_GE(control->width(), control->minimumSizeHint().width()) << control->metaObject()->className();
+    }
+    EXPECT_GE(f.TargetBkgndScrollBox->viewport()->width(), 128); // a logo of the start size
+}
+
+TEST_F(MainWindowLayoutTest, ASizeTypedAboveTheRangeBecomesTheLargestSize)
+{
+    struct Row {
+        const char *what;
+        QSpinBox *box;
+        const char *typed;
+        int expected;
+    } rows[] = {{"a third digit past the range", Form().LogoWidthUpDown, "500", 400},
+                {"digits beyond any number", Form().LogoWidthUpDown, "99999999999999999999", 400},
+                {"a size in the range", Form().LogoWidthUpDown, "64", 64},
+                {"the height box", Form().LogoHeightUpDown, "401", 400}};
+    for (const Row &row : rows) {
+        row.box->setValue(128);
+        row.box->setFocus();
+        row.box->selectAll();
+        QTest::keyClicks(row.box, row.typed);
+        EXPECT_EQ(row.box->text(), QString::number(row.expected)) << row.what;
+        const TBitmap &logo = Form().TargetImage->Picture();
+        EXPECT_EQ(row.box == Form().LogoWidthUpDown ? logo.Width() : logo.Height(), row.expected) << row.what;
+    }
+}
+
+TEST_F(MainWindowLayoutTest, TheLogoStaysCentredWhenItsPaneChangesSize)
+{
+    auto *splitter = static_cast<QSplitter *>(Form().TargetBkgndScrollBox->parentWidget()->parentWidget());
+    struct Row {
+        const char *what;
+        QSize window;
+        int paneTaller; // moves the splitter above the logo panel
+        int logoWidth;
+    } rows[] = {{"a larger window", {1000, 760}, 0, 128},
+                {"the splitter alone", {1000, 760}, 90, 128},
+                {"a smaller window", {760, 600}, 0, 128},
+                {"a logo wider than its pane", {760, 600}, 40, 400}};
+    for (const Row &row : rows) {
+        Form().LogoWidthUpDown->setValue(row.logoWidth);
+        Form().resize(row.window);
+        QApplication::processEvents();
+        const QList<int> sizes = splitter->sizes();
+        splitter->setSizes({sizes[0] - row.paneTaller, sizes[1] + row.paneTaller});
+        // Centred while smaller than the pane, else from its left edge.
+        const QSize pane = Form().TargetBkgndScrollBox->viewport()->size();
+        const QPoint expected(std::max(pane.width() - row.logoWidth, 0) / 2, (pane.height() - 128) / 2);
+        EXPECT_EQ(Form().TargetImage->mapTo(Form().TargetBkgndScrollBox->viewport(), QPoint(0, 0)), expected)
+            << row.what;
+    }
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "FrameGeometry.h"
 
+#include <climits>
+#include <cstdint>
 #include <ostream>
 #include <string>
 
@@ -38,18 +40,22 @@ const TDefaultFrameCase kDefaultFrames[] = {
     {"picture of the logo's proportions, bigger", {300, 200, 300, 200, 300, 200}, fkBigger, {0, 0, 300, 200}},
     {"wide picture, width: the whole work area", {400, 100, 400, 400, 400, 400}, fkWidth, {0, 0, 400, 400}},
     {"wide picture, bigger: the whole work area", {400, 100, 400, 400, 400, 400}, fkBigger, {0, 0, 400, 400}},
-    {"wide picture, height: as high as the picture, centred", {400, 100, 400, 400, 400, 400}, fkHeight,
+    {"wide picture, height: as high as the picture, centred",
+     {400, 100, 400, 400, 400, 400},
+     fkHeight,
      {150, 150, 250, 250}},
-    {"wide picture, smaller: as high as the picture, centred", {400, 100, 400, 400, 400, 400}, fkSmaller,
+    {"wide picture, smaller: as high as the picture, centred",
+     {400, 100, 400, 400, 400, 400},
+     fkSmaller,
      {150, 150, 250, 250}},
     {"tall picture, width: as wide as the picture", {100, 400, 400, 400, 400, 400}, fkWidth, {150, 150, 250, 250}},
-    {"tall picture, smaller: as wide as the picture", {100, 400, 400, 400, 400, 400}, fkSmaller,
-     {150, 150, 250, 250}},
+    {"tall picture, smaller: as wide as the picture", {100, 400, 400, 400, 400, 400}, fkSmaller, {150, 150, 250, 250}},
     {"tall picture, bigger: the whole work area", {100, 400, 400, 400, 400, 400}, fkBigger, {0, 0, 400, 400}},
-    {"640 x 480 in 640 x 800, height: 384 x 480 centred", {640, 480, 640, 800, 320, 400}, fkHeight,
+    {"640 x 480 in 640 x 800, height: 384 x 480 centred",
+     {640, 480, 640, 800, 320, 400},
+     fkHeight,
      {128, 160, 512, 640}},
-    {"640 x 480 in 640 x 800, bigger: the whole work area", {640, 480, 640, 800, 320, 400}, fkBigger,
-     {0, 0, 640, 800}},
+    {"640 x 480 in 640 x 800, bigger: the whole work area", {640, 480, 640, 800, 320, 400}, fkBigger, {0, 0, 640, 800}},
 };
 
 class FrameDefault : public testing::TestWithParam<TDefaultFrameCase> {};
@@ -100,7 +106,10 @@ const TDragCase kDrags[] = {
     {"outside: nothing moves", fhOutside, {40, 40}, false, {100, 50, 200, 100}},
     {"move", fhInside, {20, 10}, false, {120, 60, 200, 100}},
     {"move ignores Keep", fhInside, {20, 10}, true, {120, 60, 200, 100}},
-    {"move stops when the frame touches the right and bottom bounds", fhInside, {500, 500}, false,
+    {"move stops when the frame touches the right and bottom bounds",
+     fhInside,
+     {500, 500},
+     false,
      {200, 100, 200, 100}},
     {"move stops at the left and top bounds", fhInside, {-500, -500}, true, {0, 0, 200, 100}},
 
@@ -109,7 +118,10 @@ const TDragCase kDrags[] = {
     {"left edge past the bound", fhLeft, {-200, 0}, false, {0, 50, 300, 100}},
     {"left edge past the bound with Keep", fhLeft, {-200, 0}, true, {0, 0, 300, 150}},
     {"left edge shrinks to 16 pixels", fhLeft, {500, 0}, false, {284, 50, 16, 100}},
-    {"left edge with Keep: the top's minimum fires and pulls the left edge back", fhLeft, {500, 0}, true,
+    {"left edge with Keep: the top's minimum fires and pulls the left edge back",
+     fhLeft,
+     {500, 0},
+     true,
      {268, 134, 32, 16}},
     {"top edge", fhTop, {77, -20}, false, {100, 30, 200, 120}},
     {"top edge with Keep moves the left edge too", fhTop, {77, -20}, true, {60, 30, 240, 120}},
@@ -148,8 +160,8 @@ class FrameDrag : public testing::TestWithParam<TDragCase> {};
 TEST_P(FrameDrag, ClampsInOrder)
 {
     const TDragCase &c = GetParam();
-    const TFrameBox got = DragFrame(c.Mode, kStart.Point.X + c.Mouse.X, kStart.Point.Y + c.Mouse.Y, kStart, kBounds,
-                                    kFull, c.Keep);
+    const TFrameBox got =
+        DragFrame(c.Mode, kStart.Point.X + c.Mouse.X, kStart.Point.Y + c.Mouse.Y, kStart, kBounds, kFull, c.Keep);
     EXPECT_EQ(got, c.Expected) << c.Description;
 }
 
@@ -213,6 +225,62 @@ TEST(FrameDragRules, BackToTheStartPointGivesTheStartFrame)
             EXPECT_EQ(DragFrame(static_cast<TFrameHit>(mode), 77, 150, start, bounds, scaled, keep), startBox)
                 << "mode " << mode << (keep ? " with Keep" : "");
         }
+    }
+}
+
+// ---- Values from the index ----
+
+struct TMulDivCase {
+    const char *What;
+    std::int64_t A, B, C;
+    std::int32_t Expected;
+};
+
+TEST(MulDiv, AQuotientPastThe32BitRangeStopsAtItsEnd)
+{
+    constexpr std::int32_t kMax = INT32_MAX, kMin = INT32_MIN;
+    const TMulDivCase cases[] = {
+        {"in range, truncated toward zero", 7, -5, 3, -11},
+        {"a zero divisor", 5, 5, 0, 0},
+        {"a product past 32 bits, in range after the division", 46341, 46341, 46341, 46341},
+        {"a frame edge scaled up", 2000000000, 400, 100, kMax},
+        {"a negative one scaled up", -2000000000, 400, 100, kMin},
+        {"a mouse offset of 2^32 times a large side", 4294967295LL, 2147483647LL, 1, kMax},
+        {"the largest magnitudes on both sides", INT64_MIN, INT64_MIN, 1, kMax},
+        {"exactly the largest 32-bit value", kMax, 1, 1, kMax},
+    };
+    for (const TMulDivCase &c : cases)
+        EXPECT_EQ(MulDiv(c.A, c.B, c.C), c.Expected) << c.What;
+}
+
+struct TFitsCase {
+    const char *What;
+    TFrameBox Frame;
+    bool Fits;
+};
+
+TEST(FrameFitsWorkArea, OnlyAFrameOfAtLeastAPixelInsideTheWorkArea)
+{
+    const TFrameMetrics m{100, 80, 120, 80, 120, 80};
+    const TFitsCase cases[] = {
+        {"the whole work area", {0, 0, 120, 80}, true},
+        {"a pixel in the far corner", {119, 79, 1, 1}, true},
+        {"one past the right", {1, 0, 120, 80}, false},
+        {"one past the bottom", {0, 1, 120, 80}, false},
+        {"left of the work area", {-1, 0, 16, 16}, false},
+        {"above the work area", {0, -1, 16, 16}, false},
+        {"no width", {5, 5, 0, 16}, false},
+        {"a negative height", {5, 5, 16, -16}, false},
+        {"an edge that overflows 32 bits", {INT32_MAX, 0, INT32_MAX, 16}, false},
+        {"huge and negative", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, false},
+    };
+    for (const TFitsCase &c : cases) {
+        TLogoDirObject logo;
+        logo.FrameLeft = c.Frame.Left;
+        logo.FrameTop = c.Frame.Top;
+        logo.FrameWidth = c.Frame.Width;
+        logo.FrameHeight = c.Frame.Height;
+        EXPECT_EQ(FrameFitsWorkArea(logo, m), c.Fits) << c.What;
     }
 }
 

@@ -131,6 +131,53 @@ TEST(RenderLogoToTempFile, NothingWrittenGivesTheEmptyPath)
     EXPECT_EQ(RenderLogoToTempFile(work, "busy.png", logo, 90, 8), "");
 }
 
+struct TReasonRow {
+    const char *What;
+    const char *LogoName;
+    bool Empty;         // nothing rendered
+    const char *Target; // relative to the folder
+    const char *Reason; // the start of the reason; empty: written
+};
+
+TEST(WriteLogoFileReason, EveryFailureNamesItsCause)
+{
+    TTempDir dir;
+    std::filesystem::create_directories(dir / "taken.png/inside");
+    const TReasonRow rows[] = {
+        {"written", "sunset.png", false, "out.png", ""},
+        {"no writer for the extension", "sunset.tif", false, "out.tif",
+         "No picture format is known for the logo's name \"sunset.tif\"."},
+        {"no extension", "sunset", false, "out.jpg", "No picture format is known for the logo's name \"sunset\"."},
+        {"nothing rendered", "sunset.png", true, "empty.png", "No logo has been rendered from the picture."},
+        {"a missing folder", "sunset.png", false, "missing/out.png", "missing/out.png: cannot open the file: "},
+        {"a folder in the way", "sunset.bmp", false, "taken.png", "taken.png: cannot write the file: "},
+    };
+    for (const TReasonRow &row : rows) {
+        SCOPED_TRACE(row.What);
+        const std::string reason =
+            WriteLogoFileReason(row.Empty ? TBitmap() : ColourfulLogo(), row.LogoName, dir / row.Target, 90, 8);
+        const std::string expected = std::string(row.Reason).find(':') == std::string::npos
+                                         ? row.Reason
+                                         : dir.Path() + row.Reason; // a writer's reason names the file
+        EXPECT_EQ(reason.substr(0, expected.size()), expected);
+        EXPECT_EQ(reason.empty(), expected.empty());
+        EXPECT_EQ(Exists(dir / row.Target) && !std::filesystem::is_directory(dir / row.Target), expected.empty());
+    }
+}
+
+TEST(RenderLogoToTempFile, AFailedRenderGivesItsCauseWhenAsked)
+{
+    TTempDir dir;
+    const TTempWorkFolder work(dir.Path());
+    std::string reason = "stale";
+    EXPECT_EQ(RenderLogoToTempFile(work, "logo.tif", TBitmap(4, 4), 90, 8, &reason), "");
+    EXPECT_EQ(reason, "No picture format is known for the logo's name \"logo.tif\".");
+    EXPECT_EQ(RenderLogoToTempFile(work, "../logo.png", TBitmap(4, 4), 90, 8, &reason), "");
+    EXPECT_EQ(reason, "The logo's name \"../logo.png\" cannot name a file.");
+    EXPECT_EQ(RenderLogoToTempFile(work, "logo.png", TBitmap(4, 4), 90, 8, &reason), work.Path() + "logo.png");
+    EXPECT_EQ(reason, "");
+}
+
 TEST(TTempWorkFolder, AFileWhereTempShouldBeRaises)
 {
     TTempDir blocked;

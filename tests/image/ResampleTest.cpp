@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 #include <random>
 #include <string>
 
@@ -13,6 +14,8 @@ namespace vantorel {
 
 // Defined in Resample.cpp for the tests: 0 = scalar, 1 = up to SSE2, 2 = the best available.
 void LimitResampleSimd(int level);
+// Also for the tests: the thread that takes this block fails as if out of memory (-1: none).
+void FailResampleBlock(std::int32_t block);
 
 namespace {
 
@@ -91,6 +94,7 @@ protected:
     {
         LimitResampleSimd(2);
         SetResampleThreads(0);
+        FailResampleBlock(-1);
     }
 };
 
@@ -143,6 +147,29 @@ TEST_F(ResampleTest, ThreadsSplitTheRowsWithoutChangingThem)
     EXPECT_LE(MaxDifference(single, expected), 1);
 }
 
+TEST_F(ResampleTest, AThreadThatFailsWithItsBlockIsTheCallersError)
+{
+    // 1500 x 1000 into 400 x 1000: blocks of 28 rows, 36 of them, shared by up to 9 threads.
+    const TBitmap src = MakePicture(1500, 1000, TContent::Noise, 5);
+    struct TFailCase {
+        int Threads;
+        std::int32_t Block;
+    } cases[] = {{1, 0}, {1, 15}, {2, 0}, {2, 1}, {4, 7}, {8, 15}, {16, 3}};
+    for (const TFailCase &c : cases) {
+        SCOPED_TRACE("threads " + std::to_string(c.Threads) + ", block " + std::to_string(c.Block));
+        SetResampleThreads(c.Threads);
+        FailResampleBlock(c.Block);
+        TBitmap dst(400, 1000, kBackground);
+        EXPECT_THROW(StretchResample(src, dst, {0, 0, 1500, 1000}, {0, 0, 400, 1000}), std::bad_alloc);
+    }
+    // With no failure the same work goes through whole.
+    FailResampleBlock(-1);
+    SetResampleThreads(4);
+    TBitmap dst(400, 1000, kBackground);
+    EXPECT_NO_THROW(StretchResample(src, dst, {0, 0, 1500, 1000}, {0, 0, 400, 1000}));
+    EXPECT_NE(dst.Pixel(200, 999), kBackground);
+}
+
 TEST_F(ResampleTest, AFlatColourStaysExactlyThatColour)
 {
     // The fixed-point weights of every pixel sum to exactly 1.0.
@@ -162,13 +189,13 @@ TEST_F(ResampleTest, EmptyRectanglesDrawNothing)
         TRect SrcRect;
         TRect DstRect;
     } rows[] = {
-        {{0, 0, 0, 20}, {0, 0, 10, 10}},     // no source width
-        {{5, 5, 10, 5}, {0, 0, 10, 10}},     // no source height
-        {{0, 0, 20, 20}, {3, 3, 3, 9}},      // no destination width
-        {{0, 0, 20, 20}, {8, 2, 2, 9}},      // inverted destination
-        {{20, 0, 40, 20}, {0, 0, 10, 10}},   // source wholly right of the picture
-        {{0, 0, 20, 20}, {-20, 0, -1, 10}},  // destination wholly left of the bitmap
-        {{-100, 0, 1, 20}, {0, 0, 10, 10}},  // the one usable column lies under no pixel centre
+        {{0, 0, 0, 20}, {0, 0, 10, 10}},    // no source width
+        {{5, 5, 10, 5}, {0, 0, 10, 10}},    // no source height
+        {{0, 0, 20, 20}, {3, 3, 3, 9}},     // no destination width
+        {{0, 0, 20, 20}, {8, 2, 2, 9}},     // inverted destination
+        {{20, 0, 40, 20}, {0, 0, 10, 10}},  // source wholly right of the picture
+        {{0, 0, 20, 20}, {-20, 0, -1, 10}}, // destination wholly left of the bitmap
+        {{-100, 0, 1, 20}, {0, 0, 10, 10}}, // the one usable column lies under no pixel centre
     };
     for (const auto &row : rows) {
         TBitmap dst(10, 10, kBackground);

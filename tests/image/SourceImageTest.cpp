@@ -625,5 +625,41 @@ TEST(SourceImage, LoadsThePictureOrRaises)
     EXPECT_TRUE(gif.Logo.Empty());
 }
 
+struct TStoredFrameCase {
+    const char *What;
+    TFrameBox Frame;
+    bool Kept;
+};
+
+TEST(SourceImage, AStoredFrameOutsideTheWorkAreaIsPlacedAnew)
+{
+    // A 64 x 48 picture and a 32 x 32 logo: a work area of 64 x 64.
+    const TStoredFrameCase cases[] = {
+        {"inside", {8, 8, 40, 40}, true},
+        {"the whole work area", {0, 0, 64, 64}, true},
+        {"a new frame stays new", {-1, -1, -1, -1}, false},
+        {"past the right edge", {40, 8, 40, 40}, false},
+        {"an edge past 32 bits", {2000000000, 5, 2000000000, 40}, false},
+        {"negative", {-20, -20, 16, 16}, false},
+        {"no width", {8, 8, 0, 16}, false},
+    };
+    for (const TStoredFrameCase &c : cases) {
+        SCOPED_TRACE(c.What);
+        TDocument doc(64, 48, 32, 32);
+        doc.SetFrame(c.Frame.Left, c.Frame.Top, c.Frame.Width, c.Frame.Height);
+        doc->BuildView();
+        const TFrameBox after{doc.Node.FrameLeft, doc.Node.FrameTop, doc.Node.FrameWidth, doc.Node.FrameHeight};
+        const TFrameBox none{-1, -1, -1, -1};
+        EXPECT_TRUE(after == (c.Kept ? c.Frame : none));
+        // The display then places the frame of a new logo, which renders.
+        if (!c.Kept) {
+            InitSelectionFrame(doc.Node, doc->Metrics());
+        }
+        TBitmap target(32, 32);
+        EXPECT_TRUE(doc->RenderLogo(target, 0, 0, {}));
+        EXPECT_FALSE(doc->Logo.Empty());
+    }
+}
+
 } // namespace
 } // namespace vantorel

@@ -238,15 +238,27 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"UnreadableNumberFallsBackAlone", R"(frameleft="abc" frametop="9" logoheight="99")",
                    "frame=0,9,16x16 phone=-1/-1 size=16x99 fit=3 keep=no url="},
         RecordCase{"MissingLogoWidthAlone", R"(frameleft="1" frametop="2" framewidth="3" frameheight="4" phonemakeid="5"
-                      phonemodelid="6" logoheight="8" fitkind="width" keepproportions="yes" uploadurl="u")",
-                   "frame=1,2,3x4 phone=5/6 size=16x8 fit=0 keep=yes url=u"},
+                      phonemodelid="6" logoheight="80" fitkind="width" keepproportions="yes" uploadurl="u")",
+                   "frame=1,2,3x4 phone=5/6 size=16x80 fit=0 keep=yes url=u"},
         RecordCase{"FitWordHeight", R"(fitkind="height")", "frame=0,0,16x16 phone=-1/-1 size=16x16 fit=1 keep=no url="},
         RecordCase{"FitWordKeepsItsCase", R"(fitkind="Width" keepproportions="Yes")",
                    "frame=0,0,16x16 phone=-1/-1 size=16x16 fit=3 keep=no url="},
         RecordCase{"KeepWordNo", R"(fitkind="unknown" keepproportions="no")",
                    "frame=0,0,16x16 phone=-1/-1 size=16x16 fit=3 keep=no url="},
         RecordCase{"AttributeNamesInOtherCaseAreMissing", R"(FrameLeft="5" FitKind="width" KeepProportions="yes")",
-                   "frame=0,0,16x16 phone=-1/-1 size=16x16 fit=3 keep=no url="}),
+                   "frame=0,0,16x16 phone=-1/-1 size=16x16 fit=3 keep=no url="},
+        // The display allocates a bitmap of the logo's size: sides the settings controls could not
+        // have set give the record's own default, each side by itself.
+        RecordCase{"LogoSidesAtTheControlsLimitsAreKept", R"(logowidth="16" logoheight="400")",
+                   "frame=0,0,16x16 phone=-1/-1 size=16x400 fit=3 keep=no url="},
+        RecordCase{"HugeLogoSidesGiveTheRecordsDefault", R"(logowidth="40000" logoheight="40000")",
+                   "frame=0,0,16x16 phone=-1/-1 size=128x128 fit=3 keep=no url="},
+        RecordCase{"LogoSidesJustOutsideTheLimits", R"(logowidth="15" logoheight="401")",
+                   "frame=0,0,16x16 phone=-1/-1 size=128x128 fit=3 keep=no url="},
+        RecordCase{"NegativeOrZeroLogoSide", R"(logowidth="-40" logoheight="0")",
+                   "frame=0,0,16x16 phone=-1/-1 size=128x128 fit=3 keep=no url="},
+        RecordCase{"LogoSidePastTheIntegerRangeIsUnreadable", R"(logowidth="4294967312" logoheight="96")",
+                   "frame=0,0,16x16 phone=-1/-1 size=16x96 fit=3 keep=no url="}),
     [](const auto &info) { return std::string(info.param.Name); });
 
 // ---- The file as a whole ----
@@ -518,7 +530,7 @@ TEST_F(LogoIndexFileTest, RoundTripKeepsNodesOrderAndRecords)
         record.PhoneMakeId = i - 1;
         record.PhoneModelId = 100 - i;
         record.LogoWidth = 72 + i;
-        record.LogoHeight = 14 + i;
+        record.LogoHeight = 40 + i;
         record.FitKind = static_cast<TFitKind>(i % 4);
         record.KeepProportions = i % 3 == 0;
         record.UploadURL = urls[i % 4];

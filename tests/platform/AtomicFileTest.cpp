@@ -1,5 +1,6 @@
 #include "AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include <set>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -140,6 +142,62 @@ TEST_F(AtomicFileTest, ATargetNameAtTheLengthLimitCanBeWritten)
     file.Commit();
     EXPECT_EQ(ReadFile(FDir / name), "x");
     EXPECT_EQ(Entries(), std::set<std::string>{name});
+}
+
+struct LeftoverCase {
+    const char *what;
+    std::string name;
+    bool removed;
+};
+
+TEST_F(AtomicFileTest, LeftoversOfInterruptedWritesAreRemovedAndNothingElse)
+{
+    const std::string longName(255, 'n');
+    const LeftoverCase cases[] = {
+        {"a leftover", "target.xml.tmpAb3xZ9", true},
+        {"another leftover", "target.xml.tmp000000", true},
+        {"a leftover of a name at the length limit", longName.substr(0, 245) + ".tmpQwErTy", true},
+        {"one letter short", "target.xml.tmpAb3xZ", false},
+        {"one letter more", "target.xml.tmpAb3xZ9a", false},
+        {"a letter of another kind", "target.xml.tmpAb-xZ9", false},
+        {"six letters without the mark", "target.xml.backup", false},
+        {"another file's leftover", "other.xml.tmpAb3xZ9", false},
+        {"the target itself", "target.xml", false},
+    };
+    for (const LeftoverCase &c : cases)
+        WriteFile(FDir / c.name, "partial");
+    // Whatever else carries such a name is not ours: a folder, a link (and what it points to).
+    std::filesystem::create_directories(FDir / "target.xml.tmpFolder/inside");
+    std::filesystem::create_symlink(FDir / "other.xml.tmpAb3xZ9", FDir / "target.xml.tmpLinked");
+    // A write still going on holds its temporary file.
+    TAtomicFile live(FTarget, 0644);
+    Write(live, "new");
+    const std::set<std::string> before = Entries();
+
+    std::vector<std::string> removed = RemoveLeftoverTempFiles(FTarget);
+    std::vector<std::string> longRemoved = RemoveLeftoverTempFiles(FDir / longName);
+    removed.insert(removed.end(), longRemoved.begin(), longRemoved.end());
+    std::set<std::string> expected = before;
+    for (const LeftoverCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(std::filesystem::exists(FDir / c.name), !c.removed);
+        EXPECT_EQ(std::count(removed.begin(), removed.end(), FDir / c.name), c.removed ? 1 : 0);
+        if (c.removed)
+            expected.erase(c.name);
+    }
+    EXPECT_EQ(Entries(), expected); // the live write's file, the folder and the link stay
+    live.Commit();
+    EXPECT_EQ(ReadFile(FTarget), "new");
+}
+
+TEST_F(AtomicFileTest, ATemporaryFileCarriesTheTargetsNameAndTheMark)
+{
+    TAtomicFile file(FTarget, 0644);
+    std::set<std::string> names = Entries();
+    ASSERT_EQ(names.size(), 1u);
+    const std::string name = *names.begin();
+    EXPECT_EQ(name.substr(0, 14), "target.xml.tmp");
+    EXPECT_EQ(name.size(), 20u);
 }
 
 } // namespace

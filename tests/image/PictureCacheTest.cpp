@@ -1,0 +1,121 @@
+#include "PictureCache.h"
+
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "ImageCodecs.h"
+#include "SourceImage.h"
+#include "TestSupport.h"
+
+namespace vantorel {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr TColor kRed = 0x0000FF;
+constexpr TColor kBlue = 0xFF0000;
+
+class PictureCacheTest : public ::testing::Test {
+public:
+    void TearDown() override { PictureCache().Clear(); }
+
+    // A one-colour BMP (its length depends on its size alone), dated long enough ago to be kept.
+    std::string Write(const std::string &name, std::int32_t width, TColor color, std::time_t when = Past())
+    {
+        const std::string path = FDir / name;
+        WriteBMP(TBitmap(width, 30, color), path);
+        Date(path, when);
+        return path;
+    }
+    static std::time_t Past() { return std::time(nullptr) - 3600; }
+    static void Date(const std::string &path, std::time_t when)
+    {
+        const timespec times[2] = {{0, UTIME_OMIT}, {when, 123456789}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+
+    test::TTempDir FDir;
+    TPictureCache FCache;
+};
+
+TEST_F(PictureCacheTest, ARebuildReusesThePictureAndOneIsKeptAtATime)
+{
+    const std::string a = Write("a.bmp", 40, kRed), b = Write("b.bmp", 40, kBlue);
+    const std::weak_ptr<const TBitmap> keptA = FCache.Read(a);
+    EXPECT_EQ(FCache.Read(a), keptA.lock());
+    EXPECT_EQ(keptA.lock()->Pixel(39, 29), kRed);
+    EXPECT_EQ(FCache.Read(b)->Pixel(0, 0), kBlue);
+    EXPECT_TRUE(keptA.expired()) << "reading another file lets go of the kept picture";
+}
+
+TEST_F(PictureCacheTest, AChangedFileIsDecodedAgain)
+{
+    // Each case changes a 40-pixel red picture that was read and kept.
+    struct TCase {
+        const char *Description;
+        std::int32_t Width;
+        TColor Color;
+        std::time_t Earlier; // the new modification time, this many seconds before the old one
+        bool Replaced;       // a new file renamed over it, else the new bytes written in place
+    };
+    const TCase cases[] = {
+        {"a larger picture in place with the same time", 41, kRed, 0, false},
+        {"the same bytes with another time", 40, kRed, 60, false},
+        {"replaced by one of the same length and time", 40, kBlue, 0, true},
+    };
+    const auto inode = [](const std::string &path) {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        return info.st_ino;
+    };
+    for (const TCase &c : cases) {
+        const std::time_t when = Past();
+        const std::string file = Write("p.bmp", 40, kRed, when);
+        const auto before = FCache.Read(file);
+        ASSERT_EQ(FCache.Read(file), before) << c.Description;
+        const std::string written = Write("new.bmp", c.Width, c.Color, when - c.Earlier);
+        const auto oldInode = inode(file);
+        if (c.Replaced) {
+            fs::rename(written, file);
+        } else {
+            fs::copy_file(written, file, fs::copy_options::overwrite_existing);
+            Date(file, when - c.Earlier);
+            ASSERT_EQ(inode(file), oldInode) << c.Description << ": written in place";
+        }
+        const auto after = FCache.Read(file);
+        EXPECT_NE(after, before) << c.Description;
+        EXPECT_EQ(after->Width(), c.Width) << c.Description;
+        EXPECT_EQ(after->Pixel(0, 0), c.Color) << c.Description;
+    }
+}
+
+TEST_F(PictureCacheTest, AFileThatMayStillChangeUnseenIsNotKept)
+{
+    for (const std::time_t when : {std::time(nullptr), std::time(nullptr) + 3600}) {
+        const std::string file = Write("fresh.bmp", 40, kRed, when);
+        const auto first = FCache.Read(file);
+        EXPECT_NE(FCache.Read(file), first) << "dated " << when;
+    }
+}
+
+TEST_F(PictureCacheTest, TheDocumentReadsThroughTheProgramsCache)
+{
+    const std::string file = Write("p.bmp", 40, kRed);
+    TLogoDirObject node;
+    TSourceImage first({100, 100}, file, &node, true);
+    TSourceImage rebuilt({50, 50}, file, &node, false);
+    EXPECT_EQ(rebuilt.SourcePicture, first.SourcePicture);
+    Write("p.bmp", 40, kBlue, Past() - 60);
+    EXPECT_EQ(TSourceImage({50, 50}, file, &node, false).Source.Pixel(0, 0), kBlue);
+    EXPECT_EQ(first.Source.Pixel(0, 0), kRed) << "a document keeps the picture it was made with";
+}
+
+} // namespace
+} // namespace vantorel

@@ -1,0 +1,142 @@
+// Scans through the real wrapper from SANE's test device: each picture must equal scanimage's for
+// the same settings, every way out of the source's dialog must leave the next acquisition
+// working, and nothing of the manager may stay behind.
+#include <chrono>
+#include <fstream>
+
+#include <QLabel>
+#include <QWindow>
+
+#include "SaneTestSupport.h"
+
+namespace vantorel::test {
+namespace {
+
+class SaneScanTest : public TSaneTestBase {};
+
+TEST_F(SaneScanTest, ScansEqualScanimagesPictureForTheSameSettings)
+{
+    const struct {
+        const char *Description;
+        std::string Conf;      // added to the picture's settings
+        std::uint32_t Mask;    // the pixel types the application allows
+        QStringList Scanimage; // the same settings for scanimage
+        std::uint16_t BitCount;
+    } cases[] = {
+        {"colour", "", 0x4, {"--mode", "Color", "--depth", "8"}, 24},
+        {"grey", "", 0x2, {"--mode", "Gray", "--depth", "8"}, 8},
+        {"black and white: a grey mode of one bit", "", 0x1, {"--mode", "Gray", "--depth", "1"}, 1},
+        {"the device's own mode without negotiation", "mode Gray\n", 0, {"--mode", "Gray"}, 8},
+        {"colour of 16 bits", "depth 16\n", 0x4, {"--mode", "Color", "--depth", "16"}, 24},
+        {"three frames merged", "three-pass true\nthree-pass-order GBR\n", 0x4, {"--mode", "Color"}, 24},
+        {"a height told by the end of the data", "hand-scanner true\n", 0x2, {"--mode", "Gray"}, 8},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Description);
+        ConfigureSane(c.Conf);
+        TW_HANDLE dib = Acquire(c.Mask, {PressScan});
+        ASSERT_TRUE(TWAIN_DibFitsBlock(dib));
+        const auto *header = static_cast<const BITMAPINFOHEADER *>(GlobalLock(dib));
+        EXPECT_EQ(header->biBitCount, c.BitCount);
+        EXPECT_EQ(header->biXPelsPerMeter, 2953); // 75 dpi
+        const TBitmap expected = ScanimagePicture(c.Scanimage);
+        EXPECT_GT(expected.Width(), 0);
+        EXPECT_TRUE(BitmapOfDib(dib) == expected);
+        TWAIN_FreeNative(dib);
+    }
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(SaneScanTest, EveryWayOutWithoutAPictureShowsNoBoxAndTheNextScanWorks)
+{
+    auto usableAboveTheDisabledWindow = [this](QDialog *dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Noname frontend-tester");
+        EXPECT_FALSE(dialog->isModal());
+        EXPECT_EQ(dialog->parentWidget(), nullptr);
+        EXPECT_EQ(dialog->windowHandle()->transientParent(), Window.windowHandle());
+        EXPECT_FALSE(Window.isEnabled());
+        EXPECT_TRUE(dialog->isEnabled());
+        EXPECT_EQ(dialog->findChild<QPushButton *>("ScanButton")->text(), "Scan");
+        EXPECT_EQ(dialog->findChild<QPushButton *>("CancelButton")->text(), "Cancel");
+        return true;
+    };
+    QString error;
+    auto errorShown = [&](QDialog *dialog) {
+        error = dialog->findChild<QLabel *>("MessageLabel")->text();
+        return !error.isEmpty() && dialog->findChild<QPushButton *>("ScanButton")->isEnabled();
+    };
+    const struct {
+        const char *Description;
+        std::string Conf;
+        std::vector<TStep> Steps;
+    } cases[] = {
+        {"Cancel before scanning", "", {usableAboveTheDisabledWindow, PressCancel}},
+        {"the window closed", "", {[](QDialog *dialog) { return dialog->close(); }}},
+        // A whole scan of this one takes over ten seconds.
+        {"Cancel during a scan",
+         "mode Gray\nbr_x 200.0\nbr_y 200.0\nread-limit true\nread-limit-size 1000\nread-delay true\n"
+         "read-delay-duration 200000\n",
+         {PressScan, PressCancel}},
+        {"a failed scan, then Cancel",
+         "read-status-code \"SANE_STATUS_JAMMED\"\n",
+         {PressScan, errorShown, PressCancel}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Description);
+        ConfigureSane(c.Conf);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Acquire(0, c.Steps), nullptr);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+        EXPECT_TRUE(Window.isEnabled());
+        ConfigureSane();
+        TW_HANDLE dib = Acquire(0, {PressScan});
+        EXPECT_EQ(TWAIN_DibWidth(dib), 59);
+        TWAIN_FreeNative(dib);
+    }
+    EXPECT_EQ(error, "Scanning failed: Document feeder jammed");
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(SaneScanTest, WithoutDevicesEveryTryShowsOneBox)
+{
+    ConfigureSane({}, "# no backends\n");
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        EXPECT_EQ(TWAIN_AcquireNative(Handle, 0), nullptr);
+        EXPECT_EQ(Boxes, std::vector<std::string>(attempt, "Unable to open default Data Source."));
+        EXPECT_EQ(TWAIN_LastError().ConditionCode, TWCC_NODS);
+    }
+}
+
+// How many mappings of the manager and of SANE's backends the process has, and how many threads.
+// libsane itself stays once used.
+int ManagerMappings()
+{
+    std::ifstream maps("/proc/self/maps");
+    int found = 0;
+    for (std::string line; std::getline(maps, line);)
+        found += line.find("TWAIN_32.DLL") != std::string::npos || line.find("/libsane-") != std::string::npos;
+    return found;
+}
+
+auto ThreadCount()
+{
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator());
+}
+
+TEST_F(SaneScanTest, NothingOfTheManagerOutlivesTheAcquisition)
+{
+    int whileLoaded = 0;
+    // The first use also lets Qt start what it keeps for later windows.
+    TWAIN_FreeNative(Acquire(0, {[&](QDialog *) { return (whileLoaded = ManagerMappings()) > 0; }, PressScan}));
+    EXPECT_GT(whileLoaded, 0);
+    const auto threads = ThreadCount();
+    TW_HANDLE dib = Acquire(0, {PressScan});
+    EXPECT_EQ(ManagerMappings(), 0);
+    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(TWAIN_DibWidth(dib), 59); // the picture is the caller's: it outlives its maker
+    TWAIN_FreeNative(dib);
+    QApplication::processEvents(); // news left queued by the unloaded library would run now
+}
+
+} // namespace
+} // namespace vantorel::test

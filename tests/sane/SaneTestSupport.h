@@ -1,0 +1,153 @@
+#pragma once
+
+// What the tests of the SANE source manager share: SANE's "test" device configured in a private
+// SANE_CONFIG_DIR (made by the test's main), the manager installed as "TWAIN_32.DLL" in a
+// temporary Windows folder, the wrapper's boxes recorded, and steps run on a dialog of the
+// manager from a timer while the wrapper's loop runs.
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QDialog>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include "Bitmap.h"
+#include "MultiTWAIN.h"
+#include "TestSupport.h"
+#include "TwainMemory.h"
+
+namespace vantorel::test {
+
+// Only the test backend; its picture of 59 x 29 pixels needs row padding at every depth.
+inline void ConfigureSane(const std::string &extra = {}, const std::string &backends = "test\n")
+{
+    const std::string folder = std::getenv("SANE_CONFIG_DIR");
+    WriteFile(folder + "/dll.conf", backends);
+    WriteFile(folder + "/test.conf", "number_of_devices 1\nmode Color\ndepth 8\nresolution 75.0\n"
+                                     "test-picture \"Color pattern\"\nbr_x 20.0\nbr_y 10.0\n" +
+                                         extra);
+}
+
+// scanimage's picture of test:0 with the settings, as the bitmap a DIB is drawn into.
+inline TBitmap ScanimagePicture(const QStringList &settings)
+{
+    QProcess process;
+    process.start(QStringLiteral("scanimage"), QStringList{"-d", "test:0", "--format=pnm"} + settings);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    const QByteArray pnm = process.readAllStandardOutput();
+    // "P4" (bits, 1 black), "P5" (grey) or "P6" (RGB); width, height and, but for P4, the largest
+    // sample; comments between them. 16-bit samples are big-endian: the first byte is the high one.
+    qsizetype at = 2;
+    auto number = [&] {
+        while (at < pnm.size() && (std::isspace(pnm[at]) || pnm[at] == '#'))
+            at = pnm[at] == '#' ? pnm.indexOf('\n', at) : at + 1;
+        int value = 0;
+        while (at < pnm.size() && std::isdigit(pnm[at]))
+            value = value * 10 + (pnm[at++] - '0');
+        return value;
+    };
+    const char kind = pnm.size() > 2 ? pnm[1] : '?';
+    const int width = number(), height = number(), bytes = kind != '4' && number() > 255 ? 2 : 1;
+    const int step = kind == '6' ? bytes : 0;
+    const auto *data = reinterpret_cast<const std::uint8_t *>(pnm.constData()) + at + 1;
+    TBitmap picture(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t *p = data + (static_cast<std::size_t>(y) * width + x) * (step ? 3 : 1) * bytes;
+            const bool black = kind == '4' && ((data[y * ((width + 7) / 8) + x / 8] >> (7 - x % 8)) & 1);
+            const int color = kind == '4' ? (black ? 0 : 0xFFFFFF) : p[0] | (p[step] << 8) | (p[2 * step] << 16);
+            picture.SetPixel(x, y, color);
+        }
+    }
+    return picture;
+}
+
+inline TBitmap BitmapOfDib(TW_HANDLE dib)
+{
+    TBitmap picture(TWAIN_DibWidth(dib), TWAIN_DibHeight(dib));
+    DrawDibToImage(dib, picture);
+    return picture;
+}
+
+inline QDialog *FindDialog(const char *objectName)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == QLatin1String(objectName) && widget->isVisible())
+            return qobject_cast<QDialog *>(widget);
+    return nullptr;
+}
+
+// A step on a dialog; false to be run again at the next tick.
+using TStep = std::function<bool(QDialog *)>;
+
+inline bool PressScan(QDialog *dialog)
+{
+    auto *scan = dialog->findChild<QPushButton *>(QStringLiteral("ScanButton"));
+    return scan && scan->isEnabled() && (scan->click(), true);
+}
+
+inline bool PressCancel(QDialog *dialog)
+{
+    dialog->findChild<QPushButton *>(QStringLiteral("CancelButton"))->click();
+    return true;
+}
+
+class TSaneTestBase : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ConfigureSane();
+        std::filesystem::remove(std::string(std::getenv("XDG_CONFIG_HOME")) + "/vantorel/twainsource");
+        std::filesystem::copy_file(SANE_MANAGER, Folder / "TWAIN_32.DLL");
+        TWAIN_SetWindowsFolder(Folder.Path());
+        TWAIN_SetBoxHandler(
+            [this](const std::string &, const std::string &text, TTwainBoxIcon) { Boxes.push_back(text); });
+        Window.show();
+        Handle = Window.winId();
+        QObject::connect(&Driver, &QTimer::timeout, [this] {
+            QDialog *dialog = FindDialog(DriverDialog);
+            while (dialog && !Steps.empty() && Steps.front()(dialog))
+                Steps.erase(Steps.begin());
+        });
+        Driver.start(10);
+    }
+    void TearDown() override
+    {
+        Driver.stop();
+        TWAIN_SetBoxHandler({});
+        EXPECT_EQ(TWAIN_State(), 1);
+    }
+
+    // The steps run on the dialog with that object name, each once it is up.
+    void Drive(std::vector<TStep> steps, const char *dialog = "SaneSourceDialog")
+    {
+        Steps = std::move(steps);
+        DriverDialog = dialog;
+    }
+    TW_HANDLE Acquire(std::uint32_t mask, std::vector<TStep> steps)
+    {
+        Drive(std::move(steps));
+        return TWAIN_AcquireNative(Handle, mask);
+    }
+
+    TTempDir Folder;
+    std::vector<std::string> Boxes;
+    QWidget Window;
+    WId Handle = 0;
+    QTimer Driver;
+    const char *DriverDialog = "SaneSourceDialog";
+    std::vector<TStep> Steps;
+};
+
+} // namespace vantorel::test
