@@ -93,7 +93,11 @@ std::string ShippedFileFolder(const std::string &programFolder, const std::strin
 
 std::string ShippedFileFolder(const std::string &programFolder, const std::string &fileName)
 {
-    return ShippedFileFolder(programFolder, InstalledDataFolder(ExecutableFolder()), fileName);
+    // A folder that is no installation but cannot be written has its shipped files beside the
+    // executable.
+    const std::string executable = ExecutableFolder();
+    const std::string data = InstalledDataFolder(executable);
+    return ShippedFileFolder(programFolder, DirectoryExists(data) ? data : executable, fileName);
 }
 
 } // namespace vantorel

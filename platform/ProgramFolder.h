@@ -28,7 +28,8 @@ std::string ProgramFolder();
 // missing file is then the one reported).
 std::string ShippedFileFolder(const std::string &programFolder, const std::string &dataFolder,
                               const std::string &fileName);
-// The same with the running executable's installed data folder.
+// The same with the running executable's installed data folder, or its own folder when it is not
+// installed.
 std::string ShippedFileFolder(const std::string &programFolder, const std::string &fileName);
 
 } // namespace vantorel

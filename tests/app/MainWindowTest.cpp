@@ -571,6 +571,11 @@ TEST_F(MainWindowFrameTest, APressOutsideTheFrameStartsNoDrag)
 TEST_F(MainWindowFrameTest, TheHoverCursorFollowsTheFramePart)
 {
     PlaceFrame(false);
+    // The hand closes while it moves the frame, and opens again at the release.
+    QTest::mousePress(Form().SourceImage, Qt::LeftButton, {}, {80, 100});
+    EXPECT_EQ(Form().SourceImage->cursor().pixmap().toImage(), HandGrabCursor().pixmap().toImage());
+    QTest::mouseRelease(Form().SourceImage, Qt::LeftButton, {}, {80, 100});
+    EXPECT_EQ(Form().SourceImage->cursor().pixmap().toImage(), HandFlatCursor().pixmap().toImage());
     struct Row {
         QPoint at;
         Qt::CursorShape shape;
@@ -586,11 +591,6 @@ TEST_F(MainWindowFrameTest, TheHoverCursorFollowsTheFramePart)
         Form().SourceImageMouseMove(row.at.x(), row.at.y());
         EXPECT_EQ(Form().SourceImage->cursor().shape(), row.shape) << row.at.x() << "," << row.at.y();
     }
-    // The hand closes while it moves the frame, and opens again at the release.
-    QTest::mousePress(Form().SourceImage, Qt::LeftButton, {}, {80, 100});
-    EXPECT_EQ(Form().SourceImage->cursor().pixmap().toImage(), HandGrabCursor().pixmap().toImage());
-    QTest::mouseRelease(Form().SourceImage, Qt::LeftButton, {}, {80, 100});
-    EXPECT_EQ(Form().SourceImage->cursor().pixmap().toImage(), HandFlatCursor().pixmap().toImage());
 
     // Over a folder the pane changes neither cursor nor frame.
     Select("Pets");

@@ -17,6 +17,7 @@
 #include <QDBusMessage>
 #include <QCoreApplication>
 #include <QDBusPendingCall>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QProgressBar>
@@ -276,6 +277,28 @@ TEST_F(HandOverTest, AnAddressArrivingDuringAHandOverWaitsForItsEnd)
     EXPECT_EQ(requestsMeanwhile, 1u);
     EXPECT_EQ(PetNames(), (TNames{"cat.png", "first.png", "sunset.png"}));
     EXPECT_TRUE(TempIsEmpty());
+}
+
+TEST_F(HandOverTest, AnAddressArrivingWhileAnotherCommandsBoxIsUpWaitsForTheNextActivation)
+{
+    // A box of another command (a delete's question, say) runs the event loop: the picture must
+    // not land in the folder the question is about.
+    QDialog box(FForm.get());
+    std::size_t requestsMeanwhile = 1;
+    WhenItHolds([&box] { return box.isVisible(); },
+                [&] {
+                    EXPECT_EQ(AddImageURL("/pics/sunset.png"), "");
+                    QTest::qWait(100);
+                    requestsMeanwhile = FService.RequestCount();
+                    box.reject();
+                });
+    box.exec();
+    EXPECT_EQ(requestsMeanwhile, 0u);
+    EXPECT_EQ(PetNames(), TNames{"cat.png"});
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(FForm.get(), &activate);
+    WaitForHandOver();
+    EXPECT_EQ(PetNames(), (TNames{"cat.png", "sunset.png"}));
 }
 
 TEST_F(HandOverTest, WithoutAWindowTheProgramIsStartedFromItsFolder)

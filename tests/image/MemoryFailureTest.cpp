@@ -120,23 +120,5 @@ TEST_F(MemoryFailureTest, ALogoThatCannotBeRenderedIsNoneAtAll)
               "No logo has been rendered from the picture.");
 }
 
-TEST_F(MemoryFailureTest, AWriterWithoutMemoryGivesItsReason)
-{
-    // The GIF writer needs the picture's palette indices at once; the others go row by row.
-    const struct {
-        const char *Name;
-        bool Fails;
-    } cases[] = {{"logo.gif", true}, {"logo.png", false}, {"logo.jpg", false}, {"logo.bmp", false}};
-    const TBitmap logo(300, 300, clRed);
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.Name);
-        LimitAllocationsTo(64 << 10);
-        const std::string reason = WriteLogoFileReason(logo, c.Name, FDir / c.Name, 90, 8);
-        Unlimit();
-        EXPECT_EQ(reason, c.Fails ? FDir / c.Name + ": there is not enough memory to write the picture" : "");
-        EXPECT_EQ(test::Exists(FDir / c.Name), !c.Fails);
-    }
-}
-
 } // namespace
 } // namespace vantorel
