@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (clang, libFuzzer, ASan, UBSan) and runs each for the given number of
-# seconds, as many at a time as there are cores, then prints executions and time per target.
+# seconds, several at a time, then prints executions and time per target.
 #
 #   scripts/fuzz.sh <seconds> [target...]      (all targets when none is named)
 #
 # Each input is bounded: 1 GB of memory and 5 s. Inputs that crash or break a bound are kept in
-# tests/fuzz/crashes/<target>/; what a run found new stays in build-fuzz/fuzz-corpus/<target>/
-# for the next run. FUZZ_JOBS sets how many targets run at a time (half the cores by default: the
-# 5 s bound is wall-clock time, which a crowded machine stretches), FUZZ_BUILD the build folder,
-# FUZZ_FLAGS further libFuzzer flags (for example "-fork=2 -ignore_timeouts=1").
+# build-fuzz/fuzz-crashes/<target>/ (the log shows each in Base64 too); what a run found new stays
+# in build-fuzz/fuzz-corpus/<target>/ for the next run.
+#
+# FUZZ_JOBS: targets at a time, half the cores by default (the 5 s bound is wall-clock time, which
+# a crowded machine stretches). FUZZ_BUILD: the build folder. FUZZ_FLAGS: more libFuzzer flags,
+# for example "-fork=2 -ignore_timeouts=1".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -48,7 +50,7 @@ logs=$build/fuzz-logs
 mkdir -p "$logs"
 
 run_target() {
-  local t=$1 corpus=$build/fuzz-corpus/$1 crashes=$root/tests/fuzz/crashes/$1 dict=() extra=()
+  local t=$1 corpus=$build/fuzz-corpus/$1 crashes=$build/fuzz-crashes/$1 dict=() extra=()
   read -r -a extra <<<"${FUZZ_FLAGS:-}"
   mkdir -p "$corpus" "$crashes" "$scratch/$t"
   case $t in
@@ -75,6 +77,7 @@ done
 wait
 
 failed=0
+notes=()
 printf '%-20s %12s %9s %9s  %s\n' target executions seconds exec/s result
 for t in "${targets[@]}"; do
   read -r rc start end <"$logs/$t.result"
@@ -92,10 +95,12 @@ for t in "${targets[@]}"; do
     failed=1
     result="FAILED (exit $rc): $(grep -m1 -E '^SUMMARY|fuzz check failed|runtime error|^==[0-9]+== ?ERROR' "$logs/$t.log" || echo "see $logs/$t.log")"
   fi
+  [ "$result" = ok ] || notes+=("$t: $(grep -m1 '^Base64: ' "$logs/$t.log" || echo "no input shown (see $logs/$t.log)")")
   awk -v t="$t" -v n="$runs" -v s="$start" -v e="$end" -v r="$result" \
     'BEGIN { d = e - s; printf "%-20s %12d %9.1f %9d  %s\n", t, n, d, (d > 0 ? n / d : 0), r }'
 done
 if [ "$failed" -ne 0 ]; then
-  echo "Inputs that failed are in tests/fuzz/crashes/<target>/; a target reruns one with: build-fuzz/fuzz/<target> <file>"
+  printf '%s\n' "${notes[@]}"
+  echo "The inputs are in $build/fuzz-crashes/<target>/; a target reruns one with: $build/fuzz/<target> <file>"
   exit 1
 fi
