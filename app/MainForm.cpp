@@ -43,6 +43,7 @@
 #include "ProxySetup.h"
 #include "QtPromptService.h"
 #include "StatusPanels.h"
+#include "TempWorkFolder.h"
 
 namespace vantorel {
 
@@ -606,6 +607,9 @@ void TMainAppForm::RemoveLeftoverSaves()
     for (const char *name : {kAppStateFileName, kOptionsFileName, kLogoIndexFileName})
         for (const std::string &path : RemoveLeftoverTempFiles(FProgramFolder + name))
             qCInfo(lcFiles).noquote() << "Removed the leftover of an interrupted save:" << QString::fromStdString(path);
+    // A kill during an upload or a preview leaves its work folder under Temp.
+    for (const std::string &path : RemoveLeftoverWorkFolders(FProgramFolder))
+        qCInfo(lcFiles).noquote() << "Removed the leftover work folder:" << QString::fromStdString(path);
 }
 
 void TMainAppForm::LoadHandCursors()

@@ -1,6 +1,8 @@
 // The display of the selected logo and the settings controls kept in step with its record.
 #include "MainForm.h"
 
+#include <new>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -94,8 +96,9 @@ void TMainAppForm::ShowSelectedLogo()
             ClearImage(SourceImageScrollBox, SourceImage);
             ClearImage(TargetBkgndScrollBox, TargetImage);
         } else {
+            std::string fileName;
             try {
-                const std::string fileName = FLogoTree.GetLogoFileName(node);
+                fileName = FLogoTree.GetLogoFileName(node);
                 const QSize pane = SourceImageScrollBox->viewport()->size();
                 FSourceImage = std::make_unique<TSourceImage>(TPoint{pane.width(), pane.height()}, fileName,
                                                               FCurrentLogo, Fitimageintopane->isChecked());
@@ -115,9 +118,11 @@ void TMainAppForm::ShowSelectedLogo()
                 ClearImage(SourceImageScrollBox, SourceImage);
                 ClearImage(TargetBkgndScrollBox, TargetImage);
                 // Resizing the pane redisplays the same logo over and over; its failure is
-                // reported once.
+                // reported once. The pane's own bitmaps can run out of memory too, which the
+                // document's message does not cover.
                 if (node != FFailedNode)
-                    FPrompts->ShowError(e.what());
+                    FPrompts->ShowError(dynamic_cast<const std::bad_alloc *>(&e) ? NoMemoryToShowMessage(fileName)
+                                                                                 : std::string(e.what()));
                 FFailedNode = node;
             }
         }

@@ -106,15 +106,19 @@ void TMainAppForm::StartUpload()
 
     std::unique_ptr<TTempWorkFolder> work;
     std::string file;
+    std::string reason;
     try {
         work = std::make_unique<TTempWorkFolder>(FProgramFolder);
-        file = RenderLogoToTempFile(*work, node->Text(), FSourceImage->Logo, options.jpegquality, options.gifbitdepth);
-    } catch (const std::system_error &) {
+        file = RenderLogoToTempFile(*work, node->Text(), FSourceImage->Logo, options.jpegquality, options.gifbitdepth,
+                                    &reason);
+    } catch (const std::system_error &e) {
         file.clear();
+        reason = e.what();
     }
     if (file.empty()) {
         ClearUploadProxyParams();
-        FPrompts->ShowError(kUploadRenderFailed);
+        // The message blames the disk; the detail names the real cause.
+        FPrompts->ShowError(kUploadRenderFailed, reason);
         return;
     }
 

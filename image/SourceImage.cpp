@@ -87,6 +87,11 @@ TSourceImage::TSourceImage(TPoint paneSize, std::string fileName, TLogoDirObject
     SourceHeight = Source.Height();
 }
 
+std::string NoMemoryToShowMessage(const std::string &fileName)
+{
+    return fileName + ": there is not enough memory to show the picture";
+}
+
 TPoint TSourceImage::GetExtent() const
 {
     const std::int32_t lw = Node->LogoWidth;
@@ -104,7 +109,7 @@ const TBitmap &TSourceImage::BuildView()
         View = TBitmap();
         qCWarning(lcImage).noquote() << QString::fromStdString(FileName) << "no memory for a view of" << ViewWidth
                                      << "x" << ViewHeight;
-        throw EImageError(FileName + ": there is not enough memory to show the picture");
+        throw EImageError(NoMemoryToShowMessage(FileName));
     }
 }
 

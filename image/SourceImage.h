@@ -104,4 +104,7 @@ private:
     const TBitmap &BuildViewBitmap();
 };
 
+// What the user is told when the memory to show a picture cannot be had.
+std::string NoMemoryToShowMessage(const std::string &fileName);
+
 } // namespace vantorel

@@ -4,6 +4,7 @@
 #include <exception>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "HTTPConnection.h"
 #include "UiDispatcher.h"
@@ -136,8 +137,7 @@ void TExchangeThread::Synchronize(const std::function<void()> &fn)
 void TExchangeThread::StopAll()
 {
     TRegistry &registry = TRegistry::Instance();
-    std::map<std::uint64_t, std::unique_ptr<TExchangeThread>> running;
-    running.swap(registry.Running);
+    std::map<std::uint64_t, std::unique_ptr<TExchangeThread>> running = std::exchange(registry.Running, {});
     for (auto &[id, exchange] : running) {
         exchange->Stop();
         {

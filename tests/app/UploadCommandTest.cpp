@@ -294,6 +294,8 @@ TEST_F(UploadCommandTest, ARenderThatCannotBeWrittenStartsNothing)
     EXPECT_FALSE(FForm->Uploading());
     EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"Error uploading logo. Check if your hard disk is not full "
                                                          "and you have write permission."});
+    // The box blames the disk; its detail names what really failed.
+    EXPECT_NE(FPrompts.Prompts().front().Detail.find("Temp"), std::string::npos) << FPrompts.Prompts().front().Detail;
     EXPECT_EQ(FForm->UploadButton->text(), "Upload");
 }
 

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "TempWorkFolder.h"
 #include "TestSupport.h"
 
 namespace vantorel {
@@ -200,5 +201,43 @@ TEST_F(AtomicFileTest, ATemporaryFileCarriesTheTargetsNameAndTheMark)
     EXPECT_EQ(name.size(), 20u);
 }
 
+TEST_F(AtomicFileTest, LeftoverWorkFoldersAreRemovedAndLiveOnesStay)
+{
+    namespace fs = std::filesystem;
+    const std::string temp = FDir / "Temp/";
+    struct Entry {
+        const char *name;
+        bool removed;
+    };
+    const Entry entries[] = {
+        {"work-Ab3xZ9", true}, // a killed upload's folder, with its file
+        {"work-000000", true}, // an empty one
+        {"work-Ab3xZ", false}, // not a name we make
+        {"work-Ab3xZ9a", false}, {"other-Ab3xZ", false},
+    };
+    for (const Entry &e : entries)
+        fs::create_directories(temp + e.name);
+    WriteFile(temp + "work-Ab3xZ9/logo.jpg", "partial");
+    WriteFile(temp + "work-file00", "a file is not our folder");
+    // A link carrying our name is not followed.
+    fs::create_directories(FDir / "outside");
+    WriteFile(FDir / "outside/keep.txt", "keep");
+    fs::create_directory_symlink(FDir / "outside", temp + "work-linked");
+    const TTempWorkFolder live(FDir.Path());
+    WriteFile(live.Path() + "logo.png", "being uploaded");
+
+    const std::vector<std::string> removed = RemoveLeftoverWorkFolders(FDir.Path());
+    for (const Entry &e : entries) {
+        SCOPED_TRACE(e.name);
+        EXPECT_EQ(fs::exists(temp + e.name), !e.removed);
+        EXPECT_EQ(std::count(removed.begin(), removed.end(), temp + e.name), e.removed ? 1 : 0);
+    }
+    EXPECT_EQ(removed.size(), 2u);
+    EXPECT_TRUE(fs::exists(temp + "work-file00"));
+    EXPECT_EQ(ReadFile(FDir / "outside/keep.txt"), "keep");
+    EXPECT_EQ(ReadFile(live.Path() + "logo.png"), "being uploaded");
+    // No Temp folder at all is no failure.
+    EXPECT_TRUE(RemoveLeftoverWorkFolders(FDir / "nowhere/").empty());
+}
 } // namespace
 } // namespace vantorel
