@@ -87,7 +87,8 @@ void TMainAppForm::ShowSelectedLogo()
     TFlagGuard guard(FShowingLogo);
 
     TLogoNode *node = SelectedNode();
-    FSourceImage.reset();
+    // The document shown so far lends its view and logo where the new one would make the same.
+    const std::unique_ptr<TSourceImage> previous = std::move(FSourceImage);
     FCurrentLogo = nullptr;
     if (node) {
         FCurrentLogo = node->Data();
@@ -102,16 +103,25 @@ void TMainAppForm::ShowSelectedLogo()
                 const QSize pane = SourceImageScrollBox->viewport()->size();
                 FSourceImage = std::make_unique<TSourceImage>(TPoint{pane.width(), pane.height()}, fileName,
                                                               FCurrentLogo, Fitimageintopane->isChecked());
-                FSourceImage->BuildView();
+                const TSourceImage *sameFile = previous && previous->FileName == fileName ? previous.get() : nullptr;
+                FSourceImage->BuildView(sameFile);
                 if (FCurrentLogo->FrameLeft == -1)
                     InitSelectionFrame(*FCurrentLogo, FSourceImage->Metrics());
                 SourceImage->SetPicture(TBitmap(FSourceImage->ViewWidth, FSourceImage->ViewHeight));
                 PlaceImage(SourceImageScrollBox, SourceImage);
                 FSourceImage->DrawView(SourceImage->Picture(), 0, 0);
                 SourceImage->Changed();
-                TargetImage->SetPicture(TBitmap(FCurrentLogo->LogoWidth, FCurrentLogo->LogoHeight));
+                // The target still shows what the previous document rendered; a logo of the same
+                // inputs keeps it.
+                const TBitmap &shown = TargetImage->Picture();
+                const bool keepTarget = sameFile && shown.Width() == FCurrentLogo->LogoWidth &&
+                                        shown.Height() == FCurrentLogo->LogoHeight &&
+                                        FSourceImage->TakeLogoFrom(*sameFile, RenderOptions());
+                if (!keepTarget)
+                    TargetImage->SetPicture(TBitmap(FCurrentLogo->LogoWidth, FCurrentLogo->LogoHeight));
                 PlaceImage(TargetBkgndScrollBox, TargetImage);
-                RenderToTarget();
+                if (!keepTarget)
+                    RenderToTarget();
                 FFailedNode = nullptr;
             } catch (const std::exception &e) {
                 FSourceImage.reset();

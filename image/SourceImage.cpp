@@ -101,10 +101,15 @@ TPoint TSourceImage::GetExtent() const
 
 TPoint TSourceImage::Offset() const { return {(ExtentWidth - SourceWidth) / 2, (ExtentHeight - SourceHeight) / 2}; }
 
-const TBitmap &TSourceImage::BuildView()
+const TBitmap &TSourceImage::BuildView() { return BuildView(nullptr); }
+
+const TBitmap &TSourceImage::BuildView(const TSourceImage *previous)
 {
+    FViewBuilt = false;
     try {
-        return BuildViewBitmap();
+        BuildViewBitmap(previous);
+        FViewBuilt = true;
+        return View;
     } catch (const std::bad_alloc &) {
         View = TBitmap();
         qCWarning(lcImage).noquote() << QString::fromStdString(FileName) << "no memory for a view of" << ViewWidth
@@ -113,7 +118,14 @@ const TBitmap &TSourceImage::BuildView()
     }
 }
 
-const TBitmap &TSourceImage::BuildViewBitmap()
+TSourceImage::TViewInputs TSourceImage::ViewInputs() const
+{
+    // A view at 100 % has the work area's size, a fitted one never has: the sizes tell the two apart.
+    return {
+        SourcePicture.get(), {ExtentWidth, ExtentHeight}, {ViewWidth, ViewHeight}, {ViewSourceWidth, ViewSourceHeight}};
+}
+
+const TBitmap &TSourceImage::BuildViewBitmap(const TSourceImage *previous)
 {
     const TPoint extent = GetExtent();
     ExtentWidth = extent.X;
@@ -170,6 +182,10 @@ const TBitmap &TSourceImage::BuildViewBitmap()
     ViewWidth = std::max(ViewWidth, 1);
     ViewHeight = std::max(ViewHeight, 1);
 
+    if (previous && previous->FViewBuilt && previous->ViewInputs() == ViewInputs()) {
+        View = previous->View;
+        return View;
+    }
     View.SetSize(ViewWidth, ViewHeight, clWhite);
     const TRect target{(ViewWidth - ViewSourceWidth) / 2, (ViewHeight - ViewSourceHeight) / 2,
                        (ViewWidth + ViewSourceWidth) / 2, (ViewHeight + ViewSourceHeight) / 2};
@@ -366,8 +382,26 @@ void TSourceImage::ClipToSource(TRect &srcRect, TRect &destRect) const
     destRect = newDest;
 }
 
+TSourceImage::TLogoInputs TSourceImage::LogoInputs(const TRenderOptions &options) const
+{
+    return {SourcePicture.get(), Offset(), FrameRectOf(*Node), {Node->LogoWidth, Node->LogoHeight}, options};
+}
+
+bool TSourceImage::TakeLogoFrom(const TSourceImage &previous, const TRenderOptions &options)
+{
+    if (!previous.FLogoRendered || previous.Node != Node || previous.FLastLogo != LogoInputs(options))
+        return false;
+    Logo = previous.Logo;
+    FLastLogo = previous.FLastLogo;
+    FLogoRendered = true;
+    return true;
+}
+
 bool TSourceImage::RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, const TRenderOptions &options)
 {
+    // Only a rendering at the origin can stand for the display's target later.
+    FLogoRendered = false;
+    const TLogoInputs inputs = LogoInputs(options);
     const std::int32_t lw = Node->LogoWidth;
     const std::int32_t lh = Node->LogoHeight;
     TRect destRect{x, y, x + lw, y + lh};
@@ -403,6 +437,8 @@ bool TSourceImage::RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, con
     }
     // The border belongs to the display only; Logo was taken before it.
     dest.FrameRect(whole, clGray);
+    FLastLogo = inputs;
+    FLogoRendered = x == 0 && y == 0;
     return rendered;
 }
 

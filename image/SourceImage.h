@@ -31,6 +31,7 @@ enum TCursor : std::int32_t {
 struct TRenderOptions {
     bool FillEmptyArea = false;
     TColor EmptyAreaColor = clWhite;
+    bool operator==(const TRenderOptions &) const = default;
 };
 
 // The image document of the shown logo: its picture, the work area (the picture centred in the
@@ -72,6 +73,10 @@ public:
     // that does not fit the work area is reset to none (-1), for the caller to place anew. Raises
     // EImageError, the view left empty, when the view cannot be built.
     const TBitmap &BuildView();
+    // The same, taking the view of a document made before for another pane size where that view
+    // is the one this document would build (same picture, work area and view): a resize that
+    // leaves the view as it was costs no resampling.
+    const TBitmap &BuildView(const TSourceImage *previous);
     TFrameMetrics Metrics() const;
 
     // The view with its blue border and the frame, drawn at (x, y).
@@ -95,13 +100,38 @@ public:
     // Renders the framed part into dest at (x, y), refreshes Logo and draws the grey border. When
     // the rendering fails (the reason is logged) Logo is left empty and dest blank; returns false.
     bool RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, const TRenderOptions &options);
+    // Takes Logo from a document made before, when its last rendering used the same picture, work
+    // area, frame, logo size and options as this document would: dest, rendered by it then, is
+    // left as it is. Returns false, taking nothing, otherwise.
+    bool TakeLogoFrom(const TSourceImage &previous, const TRenderOptions &options);
 
     // Whether a picture file can enter the library: readable and at least 16 x 16 pixels.
     // Reports through the prompt service and returns false otherwise.
     static bool CheckImageFile(const std::string &fileName, TPromptService &prompts);
 
 private:
-    const TBitmap &BuildViewBitmap();
+    // What the view and the logo were made from; equal inputs make equal pixels.
+    struct TViewInputs {
+        const TBitmap *Picture = nullptr;
+        TPoint Extent, View, ViewSource;
+        bool operator==(const TViewInputs &) const = default;
+    };
+    struct TLogoInputs {
+        const TBitmap *Picture = nullptr;
+        TPoint Offset;
+        TRect Frame;
+        TPoint LogoSize;
+        TRenderOptions Options;
+        bool operator==(const TLogoInputs &) const = default;
+    };
+
+    const TBitmap &BuildViewBitmap(const TSourceImage *previous);
+    TViewInputs ViewInputs() const;
+    TLogoInputs LogoInputs(const TRenderOptions &options) const;
+
+    bool FViewBuilt = false;
+    bool FLogoRendered = false; // the last RenderLogo at (0, 0) ended, well or not
+    TLogoInputs FLastLogo;
 };
 
 // What the user is told when the memory to show a picture cannot be had.

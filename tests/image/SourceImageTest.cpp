@@ -1,6 +1,8 @@
 #include "SourceImage.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -658,5 +660,87 @@ TEST(SourceImage, AStoredFrameOutsideTheWorkAreaIsPlacedAnew)
     }
 }
 
+// A rebuild for a new pane size or setting may take the previous document's view and logo; what it
+// shows must be what a fresh document would show, and the logo is taken only where its inputs are
+// unchanged.
+struct TRebuildCase {
+    const char *What;
+    TPoint Pane;
+    bool Fit;
+    std::function<void(TLogoDirObject &, TRenderOptions &)> Change;
+    bool LogoTaken;
+};
+
+TEST(SourceImage, ARebuildShowsWhatAFreshDocumentShows)
+{
+    test::TTempDir dir;
+    TBitmap picture(600, 400);
+    for (std::int32_t y = 0; y < 400; ++y)
+        for (std::int32_t x = 0; x < 600; ++x)
+            picture.SetPixel(x, y, RGBColor(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 77));
+    const std::string file = dir / "photo.png";
+    WritePNG(picture, file);
+    // The picture cache keeps only a file that has settled, and only a kept picture is shared.
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::hours(1));
+
+    const auto unchanged = [](TLogoDirObject &, TRenderOptions &) {};
+    const TRebuildCase cases[] = {
+        {"the same pane", {300, 200}, true, unchanged, true},
+        {"a wider pane, the view bound by its height", {340, 200}, true, unchanged, true},
+        {"a taller pane, a new view", {300, 260}, true, unchanged, true},
+        {"fitting turned off", {300, 200}, false, unchanged, true},
+        {"another logo size", {300, 200}, true, [](TLogoDirObject &n, TRenderOptions &) { n.LogoWidth = 96; }, false},
+        {"the frame moved", {300, 200}, true, [](TLogoDirObject &n, TRenderOptions &) { n.FrameLeft += 3; }, false},
+        {"the empty area filled",
+         {300, 200},
+         true,
+         [](TLogoDirObject &, TRenderOptions &o) { o.FillEmptyArea = true; },
+         false},
+    };
+    for (const TRebuildCase &c : cases) {
+        SCOPED_TRACE(c.What);
+        TLogoDirObject node;
+        node.LogoWidth = 128;
+        node.LogoHeight = 160;
+        TRenderOptions options{false, clRed};
+        TSourceImage before({300, 200}, file, &node, true);
+        before.BuildView();
+        InitSelectionFrame(node, before.Metrics());
+        TBitmap shown(node.LogoWidth, node.LogoHeight);
+        before.RenderLogo(shown, 0, 0, options);
+        c.Change(node, options);
+
+        TSourceImage after(c.Pane, file, &node, c.Fit);
+        after.BuildView(&before);
+        TSourceImage fresh(c.Pane, file, &node, c.Fit);
+        fresh.BuildView();
+        EXPECT_TRUE(after.View == fresh.View);
+        TBitmap freshShown(node.LogoWidth, node.LogoHeight);
+        fresh.RenderLogo(freshShown, 0, 0, options);
+        ASSERT_EQ(after.TakeLogoFrom(before, options), c.LogoTaken);
+        if (!c.LogoTaken) {
+            shown = TBitmap(node.LogoWidth, node.LogoHeight);
+            after.RenderLogo(shown, 0, 0, options);
+        }
+        EXPECT_TRUE(after.Logo == fresh.Logo);
+        EXPECT_TRUE(shown == freshShown);
+    }
+    // Another record of the same sizes and frame is another logo: nothing of it is taken.
+    TLogoDirObject first, second;
+    first.LogoWidth = second.LogoWidth = 128;
+    first.LogoHeight = second.LogoHeight = 160;
+    TSourceImage one({300, 200}, file, &first, true);
+    one.BuildView();
+    InitSelectionFrame(first, one.Metrics());
+    TBitmap target(128, 160);
+    one.RenderLogo(target, 0, 0, {});
+    second.FrameLeft = first.FrameLeft;
+    second.FrameTop = first.FrameTop;
+    second.FrameWidth = first.FrameWidth;
+    second.FrameHeight = first.FrameHeight;
+    TSourceImage other({300, 200}, file, &second, true);
+    other.BuildView(&one);
+    EXPECT_FALSE(other.TakeLogoFrom(one, {}));
+}
 } // namespace
 } // namespace vantorel
