@@ -26,57 +26,29 @@
 #include "StatusPanels.h"
 #include "SystemAuthorization.h"
 #include "TestSupport.h"
-#include "fixtures/FakeWebService.h"
+#include "ServiceWindowFixture.h"
 
 namespace vantorel {
 namespace {
 
 using namespace std::chrono_literals;
-using test::TFakeWebService;
-using test::TTempDir;
+using test::Reply;
 
 constexpr const char *kSent = "Application link was successfully sent.";
 constexpr const char *kFailed = "Failed to send application link.";
 constexpr const char *kSendError = "Error occurred while sending application link.";
 
-test::TScriptedReply Reply(std::string body, int status = 200, bool hold = false)
-{
-    test::TScriptedReply reply;
-    reply.Body = std::move(body);
-    reply.Status = status;
-    reply.Hold = hold;
-    return reply;
-}
-
-class SendCommandTest : public ::testing::Test {
+class SendCommandTest : public test::TServiceWindowTest {
 protected:
     void SetUp() override
     {
-        FSavedRuntimeDir = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(FRun.Path()));
-        test::WriteFile(FFolder / "phoneslist.xml", "<phoneslist/>");
-        test::WriteFile(FFolder / "parameters.xml",
-                        "<parameters><sendmailhost value=\"" + FService.HostPort() + "\"/></parameters>");
-        FForm = std::make_unique<TMainAppForm>(FFolder.Path(), &FPrompts);
-        FOptions = std::make_unique<TOptionsForm>(FFolder.Path(), FForm->XMLSource(), FForm->Prompts());
-        FOptions->Options().login = "joe";
-        FOptions->Options().password = "pw";
-        FOptions->Options().proxysource = psNoProxy;
-        FForm->SetOptionsForm(FOptions.get());
-        FSysAuth = std::make_unique<TSysAuthForm>(FForm->Prompts());
-        FProxyAuth = std::make_unique<TProxyAuthForm>();
-        FForm->SetAuthForms(FSysAuth.get(), FProxyAuth.get());
+        WriteProgramFolder("sendmailhost");
+        OpenWindow();
         FSendForm = std::make_unique<TSendToFriendForm>(*FOptions, FForm->Prompts());
         FForm->SetSendToFriendForm(FSendForm.get());
-        FForm->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(FForm.get()));
+        ShowWindow();
         FService.SetReply("/sendtofriend.php", Reply("SUCCESS"));
         Fill("ann@mail.example", "Hi Ann,\nhave a look.", "");
-    }
-    void TearDown() override
-    {
-        FForm.reset();
-        qputenv("XDG_RUNTIME_DIR", FSavedRuntimeDir);
     }
 
     // What the user types into the send form before pressing OK.
@@ -96,18 +68,7 @@ protected:
         FForm->SendToFriendMenuItem->trigger();
         ASSERT_TRUE(QTest::qWaitFor([this] { return !FForm->Sending(); }, 5000));
     }
-    QString Status() const { return FForm->StatusBar->Text(0); }
 
-    TTempDir FFolder;
-    TTempDir FRun;
-    QByteArray FSavedRuntimeDir;
-    TFakeWebService FService;
-    TScriptedPromptService FPrompts;
-    test::TDialogAnswers FDialogs;
-    std::unique_ptr<TMainAppForm> FForm;
-    std::unique_ptr<TOptionsForm> FOptions;
-    std::unique_ptr<TSysAuthForm> FSysAuth;
-    std::unique_ptr<TProxyAuthForm> FProxyAuth;
     std::unique_ptr<TSendToFriendForm> FSendForm;
 };
 

@@ -34,36 +34,22 @@
 #include "StatusPanels.h"
 #include "SystemAuthorization.h"
 #include "TestSupport.h"
-#include "fixtures/FakeWebService.h"
+#include "ServiceWindowFixture.h"
 
 namespace vantorel {
 namespace {
 
 using namespace std::chrono_literals;
-using test::TFakeWebService;
-using test::TTempDir;
+using test::Reply;
 
 constexpr const char *kConnectionFailed = "Connection to server failed. Please check your proxy settings in menu "
                                           "\"Edit->Options\" and try again.";
 
-test::TScriptedReply Reply(std::string body, int status = 200, bool hold = false)
-{
-    test::TScriptedReply reply;
-    reply.Body = std::move(body);
-    reply.Status = status;
-    reply.Hold = hold;
-    return reply;
-}
-
-class UploadCommandTest : public ::testing::Test {
+class UploadCommandTest : public test::TServiceWindowTest {
 protected:
     void SetUp() override
     {
-        FSavedRuntimeDir = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(FRun.Path()));
-        test::WriteFile(FFolder / "phoneslist.xml", "<phoneslist/>");
-        test::WriteFile(FFolder / "parameters.xml",
-                        "<parameters><uploadhost value=\"" + FService.HostPort() + "\"/></parameters>");
+        WriteProgramFolder("uploadhost");
         std::filesystem::create_directories(FFolder / "Logo Directory");
         TBitmap picture(200, 100);
         for (int y = 0; y < 100; ++y)
@@ -82,31 +68,17 @@ protected:
                      (std::string(name) == "bird2.png" ? "http://m.vantorel.example/p?id=1" : "") + "\"/>";
         test::WriteFile(FFolder / "logodirectory.xml", "<logodirectory>" + nodes + "</logodirectory>");
 
-        FForm = std::make_unique<TMainAppForm>(FFolder.Path(), &FPrompts);
-        FOptions = std::make_unique<TOptionsForm>(FFolder.Path(), FForm->XMLSource(), FForm->Prompts());
-        FOptions->Options().login = "joe";
-        FOptions->Options().password = "pw";
-        FOptions->Options().proxysource = psNoProxy;
-        FForm->SetOptionsForm(FOptions.get());
-        FSysAuth = std::make_unique<TSysAuthForm>(FForm->Prompts());
-        FProxyAuth = std::make_unique<TProxyAuthForm>();
-        FForm->SetAuthForms(FSysAuth.get(), FProxyAuth.get());
+        OpenWindow();
         FHint = std::make_unique<TAccessURLHintForm>();
         FHint->SetOptionsForm(FOptions.get());
         FJPEG = std::make_unique<TJPEGPropsForm>(FFolder.Path(), *FOptions);
         FGIF = std::make_unique<TGIFPropsForm>(FFolder.Path(), *FOptions);
         FForm->SetUploadDialogs(FHint.get(), FJPEG.get(), FGIF.get());
         FForm->resize(803, 610);
-        FForm->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(FForm.get()));
+        ShowWindow();
         FService.SetReply("/memberstatus.php", Reply("SUCCESS\n1\n2\n3"));
         FService.SetReply("/upload.php", Reply("SUCCESS\nhttp://m.vantorel.example/p?id=77"));
         Select("cat.png");
-    }
-    void TearDown() override
-    {
-        FForm.reset();
-        qputenv("XDG_RUNTIME_DIR", FSavedRuntimeDir);
     }
 
     TLogoNode *Node(const std::string &name)
@@ -130,7 +102,6 @@ protected:
         FForm->UploadButton->click();
         ASSERT_TRUE(QTest::qWaitFor([this] { return !FForm->Uploading(); }, 5000));
     }
-    QString Status() const { return FForm->StatusBar->Text(0); }
     std::vector<std::string> Paths() const
     {
         std::vector<std::string> paths;
@@ -140,16 +111,6 @@ protected:
     }
     bool TempIsEmpty() const { return !test::Exists(FFolder / "Temp") || std::filesystem::is_empty(FFolder / "Temp"); }
 
-    TTempDir FFolder;
-    TTempDir FRun;
-    QByteArray FSavedRuntimeDir;
-    TFakeWebService FService;
-    TScriptedPromptService FPrompts;
-    test::TDialogAnswers FDialogs;
-    std::unique_ptr<TMainAppForm> FForm;
-    std::unique_ptr<TOptionsForm> FOptions;
-    std::unique_ptr<TSysAuthForm> FSysAuth;
-    std::unique_ptr<TProxyAuthForm> FProxyAuth;
     std::unique_ptr<TAccessURLHintForm> FHint;
     std::unique_ptr<TJPEGPropsForm> FJPEG;
     std::unique_ptr<TGIFPropsForm> FGIF;
