@@ -239,15 +239,19 @@ bool ReadDibLayout(const std::uint8_t *data, std::size_t size, TDibLayout &layou
             offset += 12;
     }
     layout.BitsOffset = offset;
-    if (offset > size || layout.Width <= 0 || layout.Height <= 0)
+    // A biHeight of -2^31 has no 32-bit row count: such a size is impossible.
+    if (offset > size || layout.Width <= 0 || layout.Height <= 0 || layout.Height > INT32_MAX)
         return false;
     if (Drawable(layout)) {
         layout.Stride = ((static_cast<std::uint64_t>(layout.Width) * layout.BitCount + 31) / 32) * 4;
         return layout.Stride * static_cast<std::uint64_t>(layout.Height) <= size - offset;
     }
-    // Pixels this wrapper cannot draw: only their declared size can be checked.
+    // Pixels this wrapper cannot draw: their declared size must be in the block, and their
+    // picture no larger than the block can describe. Run-length data, the densest a DIB has,
+    // codes at most 255 pixels in 2 bytes.
     std::uint32_t sizeImage = layout.HeaderSize >= sizeof(BITMAPINFOHEADER) ? ReadU32(data + 20) : 0;
-    return sizeImage <= size - offset;
+    const std::uint64_t pixels = static_cast<std::uint64_t>(layout.Width) * static_cast<std::uint64_t>(layout.Height);
+    return sizeImage <= size - offset && pixels <= (size - offset) * 255 / 2;
 }
 
 bool LockDib(TW_HANDLE dib, const std::uint8_t *&data, TDibLayout &layout)

@@ -23,6 +23,7 @@
 #include "FileFormatChoice.h"
 #include "FileOps.h"
 #include "GrabScreen.h"
+#include "ImageCodecs.h"
 #include "ImageCommands.h"
 #include "MultiTWAIN.h"
 #include "OptionsForm.h"
@@ -157,6 +158,9 @@ void TMainAppForm::AcquireImageMenuItemClick()
     if (!dib || FShutDown)
         return;
     try {
+        // The picture takes the DIB's size: one the program cannot hold is refused before it is
+        // allocated, as the picture readers refuse it.
+        CheckPictureSize(TWAIN_DibWidth(dib), TWAIN_DibHeight(dib));
         TWAINImage.SetSize(TWAIN_DibWidth(dib), TWAIN_DibHeight(dib));
         DrawDibToImage(dib, TWAINImage);
         const TOptionValues &options = FOptionsForm->Options();

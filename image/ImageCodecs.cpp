@@ -38,11 +38,19 @@ namespace {
 
 // A progressive JPEG can be made of endless tiny scans that take minutes to decode.
 constexpr int kMaxJpegScans = 1000;
-// libjpeg's own memory comes on top of the bitmap: a progressive picture keeps every coefficient
-// (up to 6 bytes a pixel) until its last scan.
-constexpr long kMaxJpegDecoderBytes = static_cast<long>(kMaxPictureBytes);
+// Every scan passes over the blocks of its components, however little data it has: an
+// arithmetic-coded scan, or a Huffman-coded one of long end-of-band runs, covers a large picture
+// in a few bytes. The blocks of all scans together are bounded instead: a sound progressive
+// picture at the largest size the memory bound lets through needs well under half of this.
+constexpr std::uint64_t kMaxJpegBlockVisits = std::uint64_t(64) << 20;
 // Deflate turns no more than 1032 bytes into one byte (a 258-byte match in two 1-bit codes).
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
+// A GIF's LZW code stands for at most 4096 pixels, and codes are 12 bits wide by the time their
+// strings grow that long: a byte of the file gives no more than this many pixels.
+constexpr std::uint64_t kMaxLzwPixelsPerByte = 4096 * 8 / 12 + 1;
+// A GIF screen of up to this much bitmap is drawn whatever its file holds: a small frame on a
+// larger screen is sound, and costs little while the screen is small.
+constexpr std::uint64_t kMaxGifUnbackedScreenBytes = std::uint64_t(16) << 20;
 // A reader that keeps asking for data at the end of the file is filling in what is missing; a
 // sound one may look past the end once or twice.
 constexpr int kMaxReadsAtEnd = 16;
@@ -70,15 +78,24 @@ TPictureFormat FormatOf(const std::string &fileName)
 
 std::uint64_t BitmapBytes(std::uint64_t width, std::uint64_t height) { return (width * 3 + 3) / 4 * 4 * height; }
 
-// Refuses a size before anything of that size is allocated.
-void CheckPictureSize(const std::string &fileName, std::int64_t width, std::int64_t height)
+// Why a picture of this size is refused; empty when it is not.
+std::string PictureSizeFault(std::int64_t width, std::int64_t height)
 {
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (width <= 0 || height <= 0)
-        Fail(fileName, "the picture has no pixels (" + size + ")");
+        return "the picture has no pixels (" + size + ")";
     if (width > kMaxPictureSide || height > kMaxPictureSide ||
         BitmapBytes(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)) > kMaxPictureBytes)
-        Fail(fileName, "the picture is too large (" + size + ")");
+        return "the picture is too large (" + size + ")";
+    return {};
+}
+
+// Refuses a size before anything of that size is allocated.
+void CheckPictureSize(const std::string &fileName, std::int64_t width, std::int64_t height)
+{
+    const std::string fault = PictureSizeFault(width, height);
+    if (!fault.empty())
+        Fail(fileName, fault);
 }
 
 void CheckWritable(const TBitmap &bitmap, const std::string &fileName)
@@ -110,6 +127,12 @@ std::uint64_t FileBytes(std::FILE *file)
 {
     struct stat st {};
     return ::fstat(::fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+[[noreturn]] void FailLargerThanFile(const std::string &fileName, std::uint64_t width, std::uint64_t height)
+{
+    Fail(fileName, "the picture is larger than its file can hold (" + std::to_string(width) + " x " +
+                       std::to_string(height) + ")");
 }
 
 // Pictures are written whole or not at all (a failed write never damages the file that was there,
@@ -166,10 +189,26 @@ void JpegEmitMessage(j_common_ptr info, int level)
         ++info->err->num_warnings;
 }
 
+struct TJpegProgress {
+    jpeg_progress_mgr Base; // first, so libjpeg's pointer to it is a pointer to the whole
+    int Scan = 0;
+    std::uint64_t BlockVisits = 0;
+};
+
+// Called before each piece of input is decoded, so a scan is counted before its blocks are.
 void JpegProgress(j_common_ptr info)
 {
+    if (!info->is_decompressor)
+        return;
     auto *decompress = reinterpret_cast<j_decompress_ptr>(info);
-    if (info->is_decompressor && decompress->input_scan_number > kMaxJpegScans) {
+    auto *progress = reinterpret_cast<TJpegProgress *>(info->progress);
+    if (decompress->input_scan_number != progress->Scan) {
+        progress->Scan = decompress->input_scan_number;
+        for (int c = 0; c < decompress->comps_in_scan; ++c)
+            progress->BlockVisits += std::uint64_t(decompress->cur_comp_info[c]->width_in_blocks) *
+                                     decompress->cur_comp_info[c]->height_in_blocks;
+    }
+    if (decompress->input_scan_number > kMaxJpegScans || progress->BlockVisits > kMaxJpegBlockVisits) {
         auto *error = reinterpret_cast<TJpegError *>(info->err);
         std::snprintf(error->Message, sizeof error->Message, "too many scans");
         std::longjmp(error->Jump, 1);
@@ -187,13 +226,13 @@ void InitJpegError(TJpegError &error)
 struct TJpegDecoder {
     jpeg_decompress_struct Info{};
     TJpegError Error{};
-    jpeg_progress_mgr Progress{};
+    TJpegProgress Progress{};
 
     TJpegDecoder()
     {
         InitJpegError(Error);
         Info.err = &Error.Base;
-        Progress.progress_monitor = JpegProgress;
+        Progress.Base.progress_monitor = JpegProgress;
     }
     ~TJpegDecoder() { jpeg_destroy_decompress(&Info); } // safe on a zeroed, never created struct
     TJpegDecoder(const TJpegDecoder &) = delete;
@@ -205,9 +244,7 @@ bool JpegReadHeader(TJpegDecoder &decoder, std::FILE *file)
     if (setjmp(decoder.Error.Jump))
         return false;
     jpeg_create_decompress(&decoder.Info);
-    // Past this libjpeg refuses rather than allocating (it has no backing store to fall back on).
-    decoder.Info.mem->max_memory_to_use = kMaxJpegDecoderBytes;
-    decoder.Info.progress = &decoder.Progress;
+    decoder.Info.progress = &decoder.Progress.Base;
     jpeg_stdio_src(&decoder.Info, file);
     jpeg_read_header(&decoder.Info, TRUE);
     return true;
@@ -276,7 +313,9 @@ bool JpegDecodeRest(TJpegDecoder &decoder, TBitmap &bitmap, std::vector<std::uin
 
 // Every block of every component that a Huffman-coded file covers takes at least one bit, so a
 // header whose smallest component needs more blocks than the file has bits is refused before
-// anything is allocated. Arithmetic coding has no such floor.
+// anything is allocated. Arithmetic coding has no such floor: an encoder may leave out the zeros
+// that end a scan, so a flat picture of any size fits in a few bytes; the memory and block bounds
+// hold it instead.
 void CheckJpegFitsItsFile(const std::string &fileName, const jpeg_decompress_struct &info, std::FILE *file)
 {
     if (info.arith_code || info.num_components <= 0)
@@ -286,8 +325,7 @@ void CheckJpegFitsItsFile(const std::string &fileName, const jpeg_decompress_str
         fewest =
             std::min(fewest, std::uint64_t(info.comp_info[c].width_in_blocks) * info.comp_info[c].height_in_blocks);
     if (fewest > FileBytes(file) * 8)
-        Fail(fileName, "the picture is larger than its file can hold (" + std::to_string(info.image_width) + " x " +
-                           std::to_string(info.image_height) + ")");
+        FailLargerThanFile(fileName, info.image_width, info.image_height);
 }
 
 TPoint JpegOpenHeader(TJpegDecoder &decoder, std::FILE *file, const std::string &fileName)
@@ -296,6 +334,12 @@ TPoint JpegOpenHeader(TJpegDecoder &decoder, std::FILE *file, const std::string 
         Fail(fileName, decoder.Error.Message);
     CheckPictureSize(fileName, decoder.Info.image_width, decoder.Info.image_height);
     CheckJpegFitsItsFile(fileName, decoder.Info, file);
+    // A file of several scans keeps every coefficient (up to 6 bytes a pixel) until its last scan,
+    // and the bitmap is allocated before the decoder lets go of them: the two share the picture
+    // bound. Past it libjpeg refuses rather than allocating (it has no backing store to fall back
+    // on); 0 would mean no bound at all.
+    decoder.Info.mem->max_memory_to_use = static_cast<long>(std::max<std::uint64_t>(
+        kMaxPictureBytes - BitmapBytes(decoder.Info.image_width, decoder.Info.image_height), 1));
     return {static_cast<std::int32_t>(decoder.Info.image_width), static_cast<std::int32_t>(decoder.Info.image_height)};
 }
 
@@ -412,8 +456,7 @@ TPoint PngOpenHeader(TPngReader &reader, std::FILE *file, const std::string &fil
     // The rows as stored, before any expansion, come out of the file's deflate data.
     const std::uint64_t stored = std::uint64_t(png_get_rowbytes(reader.Png, reader.Info)) * height;
     if (stored > (FileBytes(file) + 1) * kMaxDeflateRatio)
-        Fail(fileName, "the picture is larger than its file can hold (" + std::to_string(width) + " x " +
-                           std::to_string(height) + ")");
+        FailLargerThanFile(fileName, width, height);
     return {static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
 }
 
@@ -481,13 +524,20 @@ struct TGifReaderCloser {
 };
 using TGifReader = std::unique_ptr<GifFileType, TGifReaderCloser>;
 
+// The screen is the picture: a large one must be one that the file's data could fill, or a few
+// bytes would cost the memory of a whole screen. It is refused before anything is decoded.
 TGifReader OpenGif(const std::string &fileName)
 {
+    const std::uint64_t fileBytes = FileBytes(OpenFile(fileName, "rb").get());
     int error = 0;
     TGifReader gif(DGifOpenFileName(fileName.c_str(), &error));
     if (!gif)
         Fail(fileName, GifErrorText(error));
     CheckPictureSize(fileName, gif->SWidth, gif->SHeight);
+    const std::uint64_t width = static_cast<std::uint64_t>(gif->SWidth),
+                        height = static_cast<std::uint64_t>(gif->SHeight);
+    if (BitmapBytes(width, height) > kMaxGifUnbackedScreenBytes && width * height > fileBytes * kMaxLzwPixelsPerByte)
+        FailLargerThanFile(fileName, width, height);
     return gif;
 }
 
@@ -587,38 +637,71 @@ TBitmap ReadGif(const std::string &fileName)
 
 // ---- Other formats through Qt --------------------------------------------------------------
 
-// The file as Qt's readers see it, unbuffered, so that every request of the reader shows here:
-// one that keeps asking for data at the end of the file is filling in rows that are missing.
-class TEndWatchFile : public QFile {
+// The file as Qt's readers see it. Every request of a reader for more data reaches readData,
+// even at the end of the file, so one that keeps asking there shows: it is filling in rows that
+// are missing. A range of the file can be left out, with other bytes shown in place of its first
+// ones (see CheckTargaFileComplete).
+class TPictureDevice : public QIODevice {
 public:
-    using QFile::QFile;
+    bool Open(const std::string &fileName)
+    {
+        FFile.setFileName(QFile::decodeName(QByteArray::fromStdString(fileName)));
+        if (!FFile.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return false;
+        FFileSize = FFile.size();
+        return open(QIODevice::ReadOnly);
+    }
+    QString FileError() const { return FFile.errorString(); }
+    // Leaves out the bytes [from, to) of the file and shows head in place of its first bytes.
+    void LeaveOut(qint64 from, qint64 to, const QByteArray &head)
+    {
+        FLeftOutFrom = from;
+        FLeftOut = to - from;
+        FHead = head;
+    }
     int ReadsAtEnd() const { return FReadsAtEnd; }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return FFileSize - FLeftOut; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
     {
-        if (maxSize > 0 && pos() >= size())
+        qint64 at = pos(), done = 0;
+        if (maxSize > 0 && at >= size())
             ++FReadsAtEnd;
-        return QFile::readData(data, maxSize);
+        while (done < maxSize && at < size()) {
+            const bool before = at < FLeftOutFrom;
+            const qint64 part = std::min(maxSize - done, (before ? FLeftOutFrom : size()) - at);
+            if (!FFile.seek(before ? at : at + FLeftOut))
+                return -1;
+            const qint64 got = FFile.read(data + done, part);
+            if (got <= 0)
+                return done > 0 ? done : got;
+            for (qint64 i = at; i < std::min<qint64>(at + got, FHead.size()); ++i)
+                data[done + (i - at)] = FHead[i];
+            done += got;
+            at += got;
+        }
+        return done;
     }
+    qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
+    QFile FFile;
+    qint64 FFileSize = 0;
+    qint64 FLeftOutFrom = 0;
+    qint64 FLeftOut = 0;
+    QByteArray FHead;
     int FReadsAtEnd = 0;
 };
 
 // The reader registered for the extension reads the file; a file of another type under that
 // extension, or an extension without a reader, is an error.
-void PrepareQtReader(QImageReader &reader, TEndWatchFile &device, const std::string &fileName)
+void PrepareQtReader(QImageReader &reader, TPictureDevice &device, const QByteArray &format,
+                     const std::string &fileName)
 {
-    OpenFile(fileName, "rb"); // Qt says only "Unknown error" about a missing file
-    std::string_view ext = ExtractExtension(fileName);
-    if (!ext.empty())
-        ext.remove_prefix(1);
-    device.setFileName(QFile::decodeName(QByteArray::fromStdString(fileName)));
-    if (!device.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        Fail(fileName, "cannot open the file: " + device.errorString().toStdString());
     reader.setDevice(&device);
-    reader.setFormat(QByteArray::fromStdString(AsciiLower(ext)));
+    reader.setFormat(format);
     reader.setAutoDetectImageFormat(false);
     // Picks the reader registered for the extension, which must recognise the file.
     if (!reader.canRead())
@@ -733,50 +816,90 @@ void CheckBitmapFileComplete(const std::string &fileName)
             }
             }
         });
+        // A run codes at most 255 pixels in 2 bytes. Moves and an early end mark leave pixels
+        // blank without coding them, but a picture beyond what its data could code would let a
+        // few bytes cost the memory of a large one: it is refused before Qt allocates it.
+        if (complete && width * height > (h.Size - dataStart) * 255 / 2)
+            FailLargerThanFile(fileName, width, height);
     }
     if (!complete)
         Fail(fileName, "the bitmap file is cut short");
 }
 
-// The same for Targa files: raw pixels must all be there, and run-length packets must cover
-// every pixel.
-void CheckTargaFileComplete(const std::string &fileName)
+// The same for Targa files: raw pixels must all be there, before the version 2 footer where
+// there is one, and run-length packets must cover every pixel. Returns where the pixels start.
+std::uint64_t CheckTargaFileComplete(const std::string &fileName, TFileHead &h)
 {
     TFile file = OpenFile(fileName, "rb");
-    const TFileHead h = ReadHead(file.get(), 18);
+    h = ReadHead(file.get(), 18);
     if (h.Bytes.size() < 18)
-        return;
+        return 0;
     const std::uint32_t type = h.Bytes[2], idLength = h.Bytes[0], mapType = h.Bytes[1];
     const std::uint64_t mapBytes = mapType == 1 ? std::uint64_t(h.LE(5, 2)) * ((h.Bytes[7] + 7) / 8) : 0;
     const std::uint64_t pixelBytes = (h.Bytes[16] + 7) / 8;
     const std::uint64_t pixels = std::uint64_t(h.LE(12, 2)) * h.LE(14, 2);
     const std::uint64_t dataStart = 18 + idLength + mapBytes;
+    // Qt takes the last 26 bytes for the footer when they hold its signature (without the ".").
+    static constexpr char kSignature[] = "TRUEVISION-XFILE";
+    std::uint64_t dataEnd = h.Size;
+    char signature[sizeof kSignature - 1] = {};
+    if (h.Size >= 26 && std::fseek(file.get(), static_cast<long>(h.Size - 18), SEEK_SET) == 0 &&
+        std::fread(signature, 1, sizeof signature, file.get()) == sizeof signature &&
+        std::memcmp(signature, kSignature, sizeof signature) == 0)
+        dataEnd = h.Size - 26;
     bool complete = true;
     if (type == 1 || type == 2 || type == 3) {
-        complete = h.Size >= dataStart + pixels * pixelBytes;
+        complete = dataEnd >= dataStart + pixels * pixelBytes;
     } else if (type == 9 || type == 10 || type == 11) {
         complete =
-            pixelBytes > 0 && RunsCover(file.get(), h.Size, dataStart, pixels, [pixelBytes](const std::uint8_t *p) {
+            pixelBytes > 0 && RunsCover(file.get(), dataEnd, dataStart, pixels, [pixelBytes](const std::uint8_t *p) {
                 const std::uint64_t count = (p[0] & 0x7Fu) + 1;
                 return TRun{1, 1 + ((p[0] & 0x80) ? 1 : count) * pixelBytes, count};
             });
     }
     if (!complete)
         Fail(fileName, "the Targa file is cut short");
+    return dataStart;
+}
+
+// Qt's Targa reader finds the pixels by a sum of its own over the image ID and colour map fields,
+// which lands elsewhere for most files that have them, even past the end of the file, where it
+// then reads byte after byte for as long as that sum says. A true-colour or grey picture needs
+// neither field, so Qt is shown the file without them and its pixels right after the header.
+void ShowTargaPixelsAfterHeader(TPictureDevice &device, const std::string &fileName)
+{
+    TFileHead h;
+    const std::uint64_t dataStart = CheckTargaFileComplete(fileName, h);
+    const std::uint32_t type = h.Bytes.size() >= 18 ? h.Bytes[2] : 0;
+    if (!(type == 2 || type == 3 || type == 10 || type == 11))
+        return;
+    QByteArray head(reinterpret_cast<const char *>(h.Bytes.data()), 18);
+    head[0] = 0; // no image ID
+    head[1] = 0; // no colour map, and none described
+    std::fill(head.begin() + 3, head.begin() + 8, '\0');
+    device.LeaveOut(18, static_cast<qint64>(std::min(dataStart, h.Size)), head);
 }
 
 TBitmap ReadQt(const std::string &fileName)
 {
+    OpenFile(fileName, "rb"); // Qt says only "Unknown error" about a missing file
+    TPictureDevice device;
+    if (!device.Open(fileName))
+        Fail(fileName, "cannot open the file: " + device.FileError().toStdString());
+    std::string_view ext = ExtractExtension(fileName);
+    if (!ext.empty())
+        ext.remove_prefix(1);
+    const QByteArray format = QByteArray::fromStdString(AsciiLower(ext));
+    // Qt's Targa reader takes in the header when it is asked whether it can read the file.
+    if (format == "tga")
+        ShowTargaPixelsAfterHeader(device, fileName);
     QImageReader reader;
-    TEndWatchFile device;
-    PrepareQtReader(reader, device, fileName);
+    PrepareQtReader(reader, device, format, fileName);
     const QSize size = reader.size();
     if (size.isValid())
         CheckPictureSize(fileName, size.width(), size.height());
-    if (reader.format() == "bmp" || reader.format() == "dib")
+    if (format == "bmp" || format == "dib")
         CheckBitmapFileComplete(fileName);
-    else if (reader.format() == "tga")
-        CheckTargaFileComplete(fileName);
     QImage image;
     if (!reader.read(&image))
         Fail(fileName, reader.errorString().toStdString());
@@ -1122,6 +1245,13 @@ TGIFDefaults &GIFDefaultsStore()
 }
 
 } // namespace
+
+void CheckPictureSize(std::int64_t width, std::int64_t height)
+{
+    const std::string fault = PictureSizeFault(width, height);
+    if (!fault.empty())
+        throw EImageError(fault);
+}
 
 TBitmap ReadPicture(const std::string &fileName)
 {

@@ -21,6 +21,10 @@ inline constexpr std::int32_t kMaxPictureSide = 46340;
 // make the program ask for absurd memory.
 inline constexpr std::uint64_t kMaxPictureBytes = std::uint64_t(1) << 30;
 
+// The size check every reader makes before it allocates, for pictures made from other data:
+// raises EImageError for a size without pixels or past the bounds above.
+void CheckPictureSize(std::int64_t width, std::int64_t height);
+
 // Reads a picture, the reader chosen by the upper-cased extension: ".JPG"/".JPEG" libjpeg,
 // ".PNG" libpng (transparency over white), ".GIF" giflib (the first frame drawn at its place on
 // a white bitmap of the logical screen size), anything else the Qt image reader, converted to

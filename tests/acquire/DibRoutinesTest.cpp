@@ -129,6 +129,13 @@ TEST_F(TDibRoutinesTest, BlocksThatDoNotHoldTheirDibAreNotRead)
         std::memcpy(dib.data() + at, &value, 4);
         return dib;
     };
+    // Run-length pixels of a 2 x 2 block, with another size written into the header.
+    auto undrawable = [](std::int32_t width, std::int32_t height) {
+        std::vector<std::uint8_t> dib = MakeDib({.BitCount = 8, .Compression = BI_RLE8}, {});
+        std::memcpy(dib.data() + 4, &width, 4);
+        std::memcpy(dib.data() + 8, &height, 4);
+        return dib;
+    };
     struct TCase {
         const char *Description;
         std::vector<std::uint8_t> Dib;
@@ -140,6 +147,8 @@ TEST_F(TDibRoutinesTest, BlocksThatDoNotHoldTheirDibAreNotRead)
         {"the most negative height", patched(8, INT_MIN)},
         {"more rows than the block holds", patched(8, 3)},
         {"wider than the block holds", patched(4, 1000000)},
+        {"one it cannot draw, of the most negative height", undrawable(2, INT_MIN)},
+        {"one it cannot draw, of more pixels than its block describes", undrawable(1000000, 1000)},
     };
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Description);
@@ -154,6 +163,28 @@ TEST_F(TDibRoutinesTest, BlocksThatDoNotHoldTheirDibAreNotRead)
     int notABlock[8] = {};
     EXPECT_EQ(TWAIN_DibWidth(notABlock), 0);
     EXPECT_EQ(TWAIN_DibWidth(nullptr), 0);
+}
+
+TEST_F(TDibRoutinesTest, DibsItCannotDrawKeepTheirSizeAndDrawNothing)
+{
+    struct TCase {
+        const char *Description;
+        TDibSpec Spec;
+    } cases[] = {
+        {"8-bit run-length", {3, 2, 8, BI_RLE8}},
+        {"4-bit run-length, top-down", {3, -2, 4, BI_RLE4}},
+        {"2 bits a pixel", {3, 2, 2}},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Description);
+        TW_HANDLE dib = Block(MakeDib(c.Spec, {}));
+        ASSERT_TRUE(TWAIN_DibFitsBlock(dib));
+        EXPECT_EQ(TWAIN_DibWidth(dib), 3);
+        EXPECT_EQ(TWAIN_DibHeight(dib), 2);
+        TBitmap picture(3, 2, 0x123456);
+        DrawDibToImage(dib, picture);
+        EXPECT_EQ(picture, TBitmap(3, 2, 0x123456));
+    }
 }
 
 TEST_F(TDibRoutinesTest, DrawsAPartClippedToBothPictures)

@@ -44,9 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Expect(width == 0 && height == 0 && depth == 0 && colors == 0, "a block that does not fit has a size");
     } else {
         Expect(width > 0 && height > 0, "a fitting DIB without a size");
+        Expect(static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= 128 * std::uint64_t{size},
+               "a fitting DIB larger than its block");
         Expect(colors >= 0 && colors <= 256, "a colour table beyond 256 entries");
-        // A DIB the routines draw holds at most 8 pixels a byte; others draw nothing, and only
-        // their declared sizes are checked, so they may claim any size.
+        // A DIB the routines draw holds at most 8 pixels a byte; others draw nothing, and may
+        // claim up to 255 pixels in 2 bytes, as run-length data does.
         if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= 8 * std::uint64_t{size}) {
             TBitmap image(width, height);
             DrawDibToImage(block, image);

@@ -54,6 +54,23 @@ std::string ProgressiveJpeg(unsigned w, unsigned h, std::size_t padding)
     return d + "\xFF\xD9";
 }
 
+// An arithmetic-coded progressive JPEG of w x h: grey, or colour with half-size colour components,
+// one DC scan and then `acScans` scans of the first component's AC band. No scan holds data: an
+// arithmetic decoder reads zeros where a scan's data ends, so any size decodes.
+std::string ArithmeticJpeg(unsigned w, unsigned h, bool colour, int acScans)
+{
+    std::string d = "\xFF\xD8";
+    d += JpegSegment(0xDB, std::string(1, '\0') + std::string(64, '\1'));
+    const std::string components =
+        colour ? std::string("\x03\x01\x22\x00\x02\x11\x00\x03\x11\x00", 10) : std::string("\x01\x01\x11\x00", 4);
+    d += JpegSegment(0xCA, std::string("\x08", 1) + BE16(h) + BE16(w) + components);
+    d += JpegSegment(0xDA, colour ? std::string("\x03\x01\x00\x02\x00\x03\x00\x00\x00\x00", 10)
+                                  : std::string("\x01\x01\x00\x00\x00\x00", 6));
+    for (int i = 0; i < acScans; ++i)
+        d += JpegSegment(0xDA, std::string("\x01\x01\x00\x01\x3F\x00", 6));
+    return d + "\xFF\xD9";
+}
+
 std::uint32_t Crc32(const std::string &bytes)
 {
     std::uint32_t crc = 0xFFFFFFFF;
@@ -88,12 +105,33 @@ std::string CutTarga(unsigned w, unsigned h)
            std::string(8, '\0') + std::string("TRUEVISION-XFILE.\0", 18);
 }
 
-// The whole of a picture as an uncompressed Targa, top row first, with the version 2 footer.
-std::string SoundTarga(const TBitmap &picture)
+// A 16-bit Targa of 3 x 1 with a 16-byte image ID, and a colour map field of 10017 entries of
+// 0 bits, whose pixels run into its version 2 footer.
+std::string TargaIntoItsFooter()
 {
-    std::string tga = std::string("\x00\x00\x02", 3) + std::string(9, '\0') +
-                      LE16(static_cast<unsigned>(picture.Width())) + LE16(static_cast<unsigned>(picture.Height())) +
-                      "\x18\x20";
+    return std::string("\x10\x01\x02\x00\x00\x21\x27\x00\x08\x00\x00\x00\x03\x00\x01\x00\x10\x00", 18) +
+           std::string("\x00\x00", 2) + std::string(7, '\xFF') + std::string("\x00\x40\x03\x00\x00\x20", 6) +
+           "TRUEVISION-XFILE." + '\0';
+}
+
+// A 16-bit Targa of 3 x 16 with a colour map field of 29184 entries of 0 bits, whose pixels run
+// into a footer that Qt takes for one, its signature ending in "/".
+std::string TargaOfEmptyMapEntries()
+{
+    return std::string("\x00\x01\x02\x00\x01\x00\x72\x00\x10\x06\x00\x00\x03\x00\x10\x00\x10\x10", 18) +
+           std::string(78, '\0') + "TRUEVISION-XFILE/" + '\0';
+}
+
+// The whole of a picture as an uncompressed Targa, top row first, with the version 2 footer;
+// optionally with an image ID and a colour map of 64 entries of 24 bits, the low byte of the X
+// origin 127.
+std::string SoundTarga(const TBitmap &picture, bool idAndMap = false)
+{
+    const std::string map = idAndMap ? std::string(64 * 3, '\x55') : std::string();
+    std::string tga = std::string(1, char(idAndMap ? 5 : 0)) + std::string(1, char(idAndMap ? 1 : 0)) + "\x02" +
+                      LE16(0) + LE16(idAndMap ? 64 : 0) + std::string(1, char(idAndMap ? 24 : 0)) +
+                      LE16(idAndMap ? 127 : 0) + LE16(0) + LE16(static_cast<unsigned>(picture.Width())) +
+                      LE16(static_cast<unsigned>(picture.Height())) + "\x18\x20" + (idAndMap ? "hello" : "") + map;
     for (std::int32_t y = 0; y < picture.Height(); ++y)
         for (std::int32_t x = 0; x < picture.Width(); ++x) {
             const TColor c = picture.Pixel(x, y);
@@ -132,6 +170,14 @@ std::string OldBitmap(unsigned w, unsigned h, std::size_t bytes)
            std::string(bytes, '\x80');
 }
 
+// A GIF of a w x h screen whose one frame, 1 x 1 at (x, y), shows the second colour of its
+// table, red.
+std::string GifDot(unsigned w, unsigned h, unsigned x, unsigned y)
+{
+    return "GIF89a" + LE16(w) + LE16(h) + std::string("\x80\x00\x00", 3) + std::string("\x00\x00\x00\xFF\x00\x00", 6) +
+           "\x2C" + LE16(x) + LE16(y) + LE16(1) + LE16(1) + std::string("\x00\x02\x02\x4C\x01\x00", 6) + ";";
+}
+
 // A GIF whose first frame claims the whole of a large screen but holds no data.
 std::string GifFrameWithoutData(unsigned w, unsigned h)
 {
@@ -154,10 +200,10 @@ protected:
         return FDir / name;
     }
 
-    // A progressive JPEG written by libjpeg itself.
-    std::string ProgressiveJpegFile(const TBitmap &picture)
+    // A progressive JPEG written by libjpeg itself, Huffman- or arithmetic-coded.
+    std::string ProgressiveJpegFile(const TBitmap &picture, bool arithmetic = false)
     {
-        const std::string path = FDir / "progressive.jpg";
+        const std::string path = FDir / (arithmetic ? "arithmetic.jpg" : "progressive.jpg");
         std::FILE *file = std::fopen(path.c_str(), "wb");
         jpeg_compress_struct info{};
         jpeg_error_mgr error{};
@@ -171,6 +217,7 @@ protected:
         jpeg_set_defaults(&info);
         jpeg_set_quality(&info, 100, TRUE);
         jpeg_simple_progression(&info);
+        info.arith_code = arithmetic ? TRUE : FALSE;
         jpeg_start_compress(&info, TRUE);
         for (std::int32_t y = 0; y < picture.Height(); ++y) {
             JSAMPROW row = const_cast<std::uint8_t *>(picture.Scanline(y));
@@ -242,6 +289,21 @@ TEST_F(HostilePictureTest, ClaimsTheDataCannotBackAreRefusedQuicklyWithoutTheirM
          "bitmap file is cut short"},
         {"a GIF frame of 18000 x 18000 without data", "claim.gif", [] { return GifFrameWithoutData(18000, 18000); },
          ""},
+        {"a 35-byte GIF whose screen of 18000 x 18000 shows a 1 x 1 frame", "dot.gif",
+         [] { return GifDot(18000, 18000, 0, 0); }, "larger than its file can hold (18000 x 18000)"},
+        // Its sum over the ID and colour map fields sends Qt's reader 20 million bytes past the end.
+        {"a 51-byte Targa whose pixels run into its footer", "footer.tga", [] { return TargaIntoItsFooter(); },
+         "Targa file is cut short"},
+        {"a 114-byte Targa whose colour map entries have no bits", "empty-map.tga",
+         [] { return TargaOfEmptyMapEntries(); }, "Targa file is cut short"},
+        // Half of the memory is libjpeg's coefficients, which are still held when the bitmap comes.
+        {"a 106-byte arithmetic-coded JPEG of 20551 x 11850", "arith.jpg",
+         [] { return ArithmeticJpeg(20551, 11850, true, 0); }, "needs too much memory to decode"},
+        {"an arithmetic-coded JPEG of 5000 x 5000 in 1000 empty scans", "scans.jpg",
+         [] { return ArithmeticJpeg(5000, 5000, false, 999); }, "too many scans"},
+        {"a run-length bitmap of 1156 x 18178 that ends at once", "ended.bmp",
+         [] { return RleBitmap(1156, 18178, std::string("\x00\x01", 2)); },
+         "larger than its file can hold (1156 x 18178)"},
     };
     for (const THostileCase &c : cases) {
         SCOPED_TRACE(c.What);
@@ -272,6 +334,8 @@ TEST_F(HostilePictureTest, SoundFilesOfTheSameKindsAreStillRead)
     // Red on the left, blue on the right, 24 x 20.
     TBitmap halves(24, 20, clRed);
     halves.FillRect({12, 0, 24, 20}, clBlue);
+    TBitmap wideHalves(800, 600, clRed);
+    wideHalves.FillRect({400, 0, 800, 600}, clBlue);
     const auto saved = [&](const char *name, const char *format) {
         return [&, name, format] {
             const QImage image(halves.Bits(), halves.Width(), halves.Height(), static_cast<qsizetype>(halves.Stride()),
@@ -296,13 +360,23 @@ TEST_F(HostilePictureTest, SoundFilesOfTheSameKindsAreStillRead)
         {"a run-length bitmap that moves past its last row",
          [&] { return Place("moved.bmp", RleBitmap(4, 2, std::string("\x04\x07\x00\x02\x00\x02", 6))); }, kAnyColour,
          grey7},
+        {"a run-length bitmap whose end mark leaves its top row blank",
+         [&] { return Place("early.bmp", RleBitmap(4, 2, std::string("\x04\x07\x00\x01", 4))); }, kAnyColour, grey7},
         {"a progressive JPEG", [&] { return ProgressiveJpegFile(halves); }, clRed, clBlue},
+        {"an arithmetic-coded progressive JPEG", [&] { return ProgressiveJpegFile(halves, true); }, clRed, clBlue},
         {"an interlaced PNG with transparency", [&] { return InterlacedPngFile(24, 20); }, clRed, clWhite},
+        {"a Targa with an image ID and a colour map", [&] { return Place("map.tga", SoundTarga(halves, true)); }, clRed,
+         clBlue},
+        {"a Targa of 800 x 600", [&] { return Place("large.tga", SoundTarga(wideHalves)); }, clRed, clBlue},
+        {"a GIF whose frame covers a corner of its screen", [&] { return Place("dot.gif", GifDot(40, 30, 39, 29)); },
+         clWhite, clRed},
     };
     for (const TSoundCase &c : cases) {
         SCOPED_TRACE(c.What);
         TBitmap picture;
+        const auto start = std::chrono::steady_clock::now();
         ASSERT_NO_THROW(picture = ReadPicture(c.Make()));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
         ASSERT_FALSE(picture.Empty());
         const auto near = [](TColor a, TColor b) {
             return std::abs(RedOf(a) - RedOf(b)) <= 8 && std::abs(GreenOf(a) - GreenOf(b)) <= 8 &&
