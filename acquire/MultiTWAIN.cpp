@@ -1134,9 +1134,15 @@ void TWAIN_DrawDibToDC(TBitmap &dc, std::int32_t dx, std::int32_t dy, std::int32
     GlobalUnlock(dib);
 }
 
-void DrawDibToImage(TW_HANDLE dib, TBitmap &image)
+bool DrawDibToImage(TW_HANDLE dib, TBitmap &image)
 {
-    TWAIN_DrawDibToDC(image, 0, 0, TWAIN_DibWidth(dib), TWAIN_DibHeight(dib), dib, 0, 0);
+    const std::uint8_t *data;
+    TDibLayout layout;
+    const bool drawable = LockDib(dib, data, layout) && Drawable(layout);
+    GlobalUnlock(dib);
+    if (drawable)
+        TWAIN_DrawDibToDC(image, 0, 0, TWAIN_DibWidth(dib), TWAIN_DibHeight(dib), dib, 0, 0);
+    return drawable;
 }
 
 } // namespace vantorel

@@ -176,7 +176,8 @@ bool TWAIN_DibFitsBlock(TW_HANDLE dib);
 void TWAIN_DrawDibToDC(TBitmap &dc, std::int32_t dx, std::int32_t dy, std::int32_t w, std::int32_t h, TW_HANDLE dib,
                        std::int32_t sx, std::int32_t sy);
 // Draws the whole DIB 1:1 at (0, 0) into the picture, which the caller sized to TWAIN_DibWidth x
-// TWAIN_DibHeight beforehand.
-void DrawDibToImage(TW_HANDLE dib, TBitmap &image);
+// TWAIN_DibHeight beforehand. False, drawing nothing, for a DIB whose pixels are of a kind the
+// routines cannot draw or that does not fit its block.
+bool DrawDibToImage(TW_HANDLE dib, TBitmap &image);
 
 } // namespace vantorel

@@ -38,6 +38,9 @@ constexpr int kRepaintWaitMs = 25;
 constexpr int kMinPictureSide = 16;
 const char *const kWidthTooSmall = "Picture width must be 16 pixels or more";
 const char *const kHeightTooSmall = "Picture height must be 16 pixels or more";
+const char *const kUnreadableScan =
+    "The picture from the TWAIN source is stored in a form that cannot be read (run-length coded or of 2 bits a "
+    "pixel).";
 
 // Swallows the tool bar's hints while the form says they are off.
 class TToolBarHintFilter : public QObject {
@@ -162,7 +165,9 @@ void TMainAppForm::AcquireImageMenuItemClick()
         // allocated, as the picture readers refuse it.
         CheckPictureSize(TWAIN_DibWidth(dib), TWAIN_DibHeight(dib));
         TWAINImage.SetSize(TWAIN_DibWidth(dib), TWAIN_DibHeight(dib));
-        DrawDibToImage(dib, TWAINImage);
+        // A blank picture must not pass for the scan.
+        if (!DrawDibToImage(dib, TWAINImage))
+            throw EImageError(kUnreadableScan);
         const TOptionValues &options = FOptionsForm->Options();
         std::string fileName;
         if (!AskTargetFileName(*FPrompts, FFileFormatChoiceForm,

@@ -76,7 +76,7 @@ TEST_F(TDibRoutinesTest, DrawsEveryDepthUpright)
         EXPECT_EQ(TWAIN_DibHeight(dib), 2);
         EXPECT_EQ(TWAIN_DibDepth(dib), c.Spec.BitCount);
         TBitmap picture(TWAIN_DibWidth(dib), TWAIN_DibHeight(dib), 0x123456);
-        DrawDibToImage(dib, picture);
+        ASSERT_TRUE(DrawDibToImage(dib, picture));
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 3; ++x) {
                 // 5-bit channels come back within rounding of the original.
@@ -182,7 +182,7 @@ TEST_F(TDibRoutinesTest, DibsItCannotDrawKeepTheirSizeAndDrawNothing)
         EXPECT_EQ(TWAIN_DibWidth(dib), 3);
         EXPECT_EQ(TWAIN_DibHeight(dib), 2);
         TBitmap picture(3, 2, 0x123456);
-        DrawDibToImage(dib, picture);
+        EXPECT_FALSE(DrawDibToImage(dib, picture));
         EXPECT_EQ(picture, TBitmap(3, 2, 0x123456));
     }
 }

@@ -191,6 +191,16 @@ TEST_F(AcquireCommandTest, AFailedWriteIsReportedAndAddsNothing)
     EXPECT_EQ(Photos()->Count(), 1);
 }
 
+TEST_F(AcquireCommandTest, AScanOfPixelsItCannotDrawIsReportedAndAddsNothing)
+{
+    GManagerScript.Events = {MSG_XFERREADY};
+    GManagerScript.Transfers = {{TWRC_XFERDONE, test::MakeDib({2, 2, 8, BI_RLE8}, {}), 0}};
+    FForm->AcquireImageMenuItem->trigger();
+    EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"The picture from the TWAIN source is stored in a form that "
+                                                         "cannot be read (run-length coded or of 2 bits a pixel)."});
+    EXPECT_EQ(Photos()->Count(), 1);
+}
+
 TEST_F(AcquireCommandTest, SourceSelectionGoesToTheManagerAndWithoutOneTheCommandsAreDisabled)
 {
     GManagerScript.UserSelectResult = TWRC_CANCEL;
