@@ -109,6 +109,23 @@ THTTPConnection::THTTPConnection()
         curl_multi_cleanup(FMulti);
         throw std::bad_alloc();
     }
+    // What every request of the connection shares, set once: the handle is never reset, because
+    // a reset drops the list behind CURLOPT_COOKIEFILE without freeing it (libcurl 7.88), and
+    // setting it again for every request would leak one list per request.
+    try {
+        SetOption(FEasy, CURLOPT_FOLLOWLOCATION, 0L);
+        SetOption(FEasy, CURLOPT_NOSIGNAL, 1L);
+        // A stop must not wait for a name lookup that hangs: the resolver thread is left behind.
+        SetOption(FEasy, CURLOPT_QUICK_EXIT, 1L);
+        SetOption(FEasy, CURLOPT_COOKIEFILE, ""); // the cookie engine, in memory only
+        SetOption(FEasy, CURLOPT_USERAGENT, kUserAgent);
+        SetOption(FEasy, CURLOPT_WRITEFUNCTION, &TTransfer::Write);
+        SetOption(FEasy, CURLOPT_XFERINFOFUNCTION, &TTransfer::Progressed);
+    } catch (...) {
+        curl_multi_cleanup(FMulti);
+        curl_easy_cleanup(FEasy);
+        throw;
+    }
 }
 
 THTTPConnection::~THTTPConnection()
@@ -176,16 +193,23 @@ void THTTPConnection::Perform(const std::string &url, TTransfer &transfer)
     if (FDisconnected.load())
         throw EHTTPError(EHTTPError::TKind::NotConnected, "Not Connected");
 
-    // The handle is reset for each request but keeps its cookies and its live connections.
-    curl_easy_reset(FEasy);
+    // Every option that a request sets is set again by the next one, so that nothing of one
+    // request (its body, its proxy login) reaches another; what points into this transfer is
+    // cleared once it ends.
+    struct TDetach {
+        CURL *Easy;
+        ~TDetach()
+        {
+            curl_easy_setopt(Easy, CURLOPT_ERRORBUFFER, nullptr);
+            curl_easy_setopt(Easy, CURLOPT_HTTPHEADER, nullptr);
+            curl_easy_setopt(Easy, CURLOPT_MIMEPOST, nullptr);
+            curl_easy_setopt(Easy, CURLOPT_WRITEDATA, nullptr);
+            curl_easy_setopt(Easy, CURLOPT_NOPROGRESS, 1L);
+            curl_easy_setopt(Easy, CURLOPT_XFERINFODATA, nullptr);
+        }
+    } detach{FEasy};
     SetOption(FEasy, CURLOPT_URL, url.c_str());
     SetOption(FEasy, CURLOPT_PROTOCOLS_STR, FSchemes.c_str());
-    SetOption(FEasy, CURLOPT_FOLLOWLOCATION, 0L);
-    SetOption(FEasy, CURLOPT_NOSIGNAL, 1L);
-    // A stop must not wait for a name lookup that hangs: the resolver thread is left behind.
-    SetOption(FEasy, CURLOPT_QUICK_EXIT, 1L);
-    SetOption(FEasy, CURLOPT_COOKIEFILE, ""); // the cookie engine, in memory only
-    SetOption(FEasy, CURLOPT_USERAGENT, kUserAgent);
     SetOption(FEasy, CURLOPT_ERRORBUFFER, transfer.Error);
 
     curl_slist *headers = nullptr;
@@ -203,30 +227,25 @@ void THTTPConnection::Perform(const std::string &url, TTransfer &transfer)
         add("Content-Type: text/html");
     transfer.Headers.reset(headers);
     SetOption(FEasy, CURLOPT_HTTPHEADER, headers);
-    if (transfer.Mime)
-        SetOption(FEasy, CURLOPT_MIMEPOST, transfer.Mime.get());
+    // Setting the body makes the request a POST; a GET after a POST needs its method back.
+    SetOption(FEasy, CURLOPT_MIMEPOST, transfer.Mime.get());
+    if (!transfer.Mime)
+        SetOption(FEasy, CURLOPT_HTTPGET, 1L);
 
     // The options alone decide the proxy: the environment's http_proxy and no_proxy never apply.
-    if (ProxyParams.ProxyServer.empty()) {
-        SetOption(FEasy, CURLOPT_PROXY, "");
-    } else {
-        const std::string proxy = "http://" + ProxyParams.ProxyServer + ":" + std::to_string(ProxyParams.ProxyPort);
-        SetOption(FEasy, CURLOPT_PROXY, proxy.c_str());
-        SetOption(FEasy, CURLOPT_NOPROXY, "");
-        if (ProxyParams.BasicAuthentication) {
-            SetOption(FEasy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
-            SetOption(FEasy, CURLOPT_PROXYUSERNAME, ProxyParams.ProxyUsername.c_str());
-            SetOption(FEasy, CURLOPT_PROXYPASSWORD, ProxyParams.ProxyPassword.c_str());
-        }
-    }
+    const bool proxied = !ProxyParams.ProxyServer.empty();
+    const bool login = proxied && ProxyParams.BasicAuthentication;
+    const std::string proxy =
+        proxied ? "http://" + ProxyParams.ProxyServer + ":" + std::to_string(ProxyParams.ProxyPort) : "";
+    SetOption(FEasy, CURLOPT_PROXY, proxy.c_str());
+    SetOption(FEasy, CURLOPT_NOPROXY, "");
+    SetOption(FEasy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+    SetOption(FEasy, CURLOPT_PROXYUSERNAME, login ? ProxyParams.ProxyUsername.c_str() : nullptr);
+    SetOption(FEasy, CURLOPT_PROXYPASSWORD, login ? ProxyParams.ProxyPassword.c_str() : nullptr);
 
-    SetOption(FEasy, CURLOPT_WRITEFUNCTION, &TTransfer::Write);
     SetOption(FEasy, CURLOPT_WRITEDATA, &transfer);
-    if (transfer.Progress) {
-        SetOption(FEasy, CURLOPT_XFERINFOFUNCTION, &TTransfer::Progressed);
-        SetOption(FEasy, CURLOPT_XFERINFODATA, &transfer);
-        SetOption(FEasy, CURLOPT_NOPROGRESS, 0L);
-    }
+    SetOption(FEasy, CURLOPT_XFERINFODATA, &transfer);
+    SetOption(FEasy, CURLOPT_NOPROGRESS, transfer.Progress ? 0L : 1L);
 
     // The request runs in the connection's own multi handle, so that Disconnect can wake the
     // wait from another thread.

@@ -205,7 +205,11 @@ TEST_F(UploadCommandTest, WhileItRunsTheCommandReadsStopUploadAndAStopEndsItQuie
     const auto stop = std::chrono::steady_clock::now();
     FForm->UploadMenuItem->trigger();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !FForm->Uploading(); }, 1000));
+#ifdef VANTOREL_SANITIZED
+    EXPECT_LT(std::chrono::steady_clock::now() - stop, 600ms); // the sanitized code is slower
+#else
     EXPECT_LT(std::chrono::steady_clock::now() - stop, 200ms);
+#endif
     EXPECT_EQ(Status(), "Upload broken by user.");
     EXPECT_TRUE(FPrompts.Texts().empty());
     EXPECT_EQ(FForm->UploadButton->text(), "Upload");

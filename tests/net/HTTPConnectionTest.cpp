@@ -142,6 +142,81 @@ TEST_F(HTTPConnectionTest, CookiesStayWithTheirConnection)
     EXPECT_EQ(requests[2].Header("Cookie"), std::nullopt);
 }
 
+// The kinds of request a connection makes, one after another in the sequence cases.
+enum class TStep { Get, Post, FileGet, OversizedGet };
+
+struct TSequenceCase {
+    const char *What;
+    TStep First;
+    TStep Second;
+};
+
+// What the service saw of a request, without what differs between two sends of the same request
+// (the multipart boundary).
+std::string Summary(const test::TRecordedRequest &request)
+{
+    std::string summary = request.Method + " " + request.Path;
+    for (const char *name : {"Accept", "Content-Type", "Expect", "Proxy-Authorization"}) {
+        const std::string value = request.Header(name).value_or("-");
+        summary += std::string(" | ") + name + ": " + value.substr(0, value.find(';'));
+    }
+    if (!request.IsMultipart)
+        return summary + " | " + request.Body;
+    for (const test::TRecordedPart &part : request.Parts)
+        summary += " | " + part.FieldName + "=" + part.Content;
+    return summary;
+}
+
+TEST_F(HTTPConnectionTest, ARequestTakesNothingFromTheOneBefore)
+{
+    FService.SetReply("/page", Answer("page"));
+    FService.SetReply("/form", Answer("form"));
+    FService.SetReply("/pic", Generated(64 * 1024));
+    FService.SetReply("/big", Generated(THTTPConnection::kMaxReplyBytes + 1));
+    int progressCalls = 0;
+    auto run = [&](THTTPConnection &connection, TStep step) -> std::string {
+        switch (step) {
+        case TStep::Get:
+            return connection.Get(FService.Url("/page"));
+        case TStep::Post: {
+            TMultiPartForm form;
+            form.AddFormField("a", "1");
+            return connection.Post(FService.Url("/form"), form);
+        }
+        case TStep::FileGet:
+            connection.Get(FService.Url("/pic"), FDir / "pic", [&](std::int64_t, std::int64_t) { ++progressCalls; });
+            return test::ReadFile(FDir / "pic");
+        case TStep::OversizedGet:
+            return FailureOf([&] { connection.Get(FService.Url("/big")); }) == TKind::TooLarge ? "too large" : "?";
+        }
+        return {};
+    };
+    const TSequenceCase cases[] = {
+        {"a GET after a POST sends no body and its own content type", TStep::Post, TStep::Get},
+        {"a POST after a GET", TStep::Get, TStep::Post},
+        {"a POST after a POST", TStep::Post, TStep::Post},
+        {"a GET after a GET into a file reports no progress", TStep::FileGet, TStep::Get},
+        {"a GET into a file after a POST", TStep::Post, TStep::FileGet},
+        {"a GET after a reply that was too long", TStep::OversizedGet, TStep::Get},
+    };
+    for (const TSequenceCase &c : cases) {
+        SCOPED_TRACE(c.What);
+        // The same request on a connection that made none before.
+        THTTPConnection fresh;
+        const std::string expected = run(fresh, c.Second);
+        const std::string expectedRequest = Summary(FService.Requests().back());
+
+        THTTPConnection connection;
+        run(connection, c.First);
+        const int progressBefore = progressCalls;
+        EXPECT_EQ(run(connection, c.Second), expected);
+        EXPECT_EQ(Summary(FService.Requests().back()), expectedRequest);
+        if (c.Second != TStep::FileGet) {
+            EXPECT_EQ(progressCalls, progressBefore);
+        }
+    }
+}
+
 struct TFailureCase {
     const char *Description;
     TScriptedReply Reply;

@@ -5,11 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-
-// In a sanitized build: SANE's test backend loses memory at every unload (its configuration path
-// and, racing its reader thread, its picture) in code that is gone from the process by the end,
-// so no suppression can name it.
-extern "C" const char *__lsan_default_options() { return "detect_leaks=0"; }
+#include "sane/BackendThreads.h"
 
 // SANE reads its configuration from a private folder, so nothing probes the network or a real
 // scanner, and the default source is kept in a private configuration folder. The wrapper's loop

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "sane/BackendThreads.h"
+
 namespace {
 
 void WatchTheProgram()
