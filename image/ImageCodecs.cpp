@@ -781,9 +781,11 @@ void CheckBitmapFileComplete(const std::string &fileName)
     if (h.Bytes.size() < 26 || h.Bytes[0] != 'B' || h.Bytes[1] != 'M')
         return; // not a plain bitmap file: Qt's reader judges it
     const std::uint32_t infoSize = h.LE(14, 4);
-    const bool old = infoSize == 12; // the first header: 16-bit sides, never compressed
-    if (!old && (infoSize < 40 || h.Bytes.size() < 54))
-        return; // a header Qt's reader judges alone
+    // Qt reads the later headers (40, 64, 108 and 124 bytes) with 32-bit sides and a header of
+    // any other size as the first one: 16-bit sides, never compressed.
+    const bool old = !(infoSize == 40 || infoSize == 64 || infoSize == 108 || infoSize == 124);
+    if (!old && h.Bytes.size() < 54)
+        return; // Qt's reader finds the header cut short
     const std::uint32_t compression = old ? 0 : h.LE(30, 4), bits = h.LE(old ? 24 : 28, 2);
     const auto side = [&h, old](std::size_t at) {
         return old ? std::uint64_t(h.LE(at, 2))

@@ -171,10 +171,11 @@ std::string RleBitmap(int w, int h, const std::string &runs)
     return BitmapFileHeader(start + static_cast<std::uint32_t>(runs.size()), start) + info + GreyPalette() + runs;
 }
 
-// A 24-bit bitmap with the first (12-byte) header and `bytes` bytes of pixels.
-std::string OldBitmap(unsigned w, unsigned h, std::size_t bytes)
+// A 24-bit bitmap with the first header and `bytes` bytes of pixels. Qt reads a header of any
+// size but those of the later kinds (40, 64, 108, 124) as the first one, of 16-bit sides.
+std::string OldBitmap(unsigned w, unsigned h, std::size_t bytes, std::uint32_t headerSize = 12)
 {
-    return BitmapFileHeader(26 + w * h * 3, 26) + LE32(12) + LE16(w) + LE16(h) + LE16(1) + LE16(24) +
+    return BitmapFileHeader(26 + w * h * 3, 26) + LE32(headerSize) + LE16(w) + LE16(h) + LE16(1) + LE16(24) +
            std::string(bytes, '\x80');
 }
 
@@ -295,6 +296,10 @@ TEST_F(HostilePictureTest, ClaimsTheDataCannotBackAreRefusedQuicklyWithoutTheirM
          [] { return RleBitmap(4, 2, std::string("\x04\x07\x00\x00\x04", 5)); }, "bitmap file is cut short"},
         {"a bitmap of the first header cut after 100 bytes", "cut-old.bmp", [] { return OldBitmap(2000, 2000, 100); },
          "bitmap file is cut short"},
+        {"a bitmap whose 9-byte header Qt reads as the first one, cut", "cut-9.bmp",
+         [] { return OldBitmap(2050, 14976, 6, 9); }, "bitmap file is cut short"},
+        {"a bitmap whose 52-byte header Qt reads as the first one, cut", "cut-52.bmp",
+         [] { return OldBitmap(2000, 2000, 100, 52); }, "bitmap file is cut short"},
         {"a GIF frame of 18000 x 18000 without data", "claim.gif", [] { return GifFrameWithoutData(18000, 18000); },
          ""},
         {"a 35-byte GIF whose screen of 18000 x 18000 shows a 1 x 1 frame", "dot.gif",
