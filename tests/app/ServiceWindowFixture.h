@@ -21,16 +21,6 @@
 
 namespace vantorel::test {
 
-// A scripted answer of the fake service.
-inline TScriptedReply Reply(std::string body, int status = 200, bool hold = false)
-{
-    TScriptedReply reply;
-    reply.Body = std::move(body);
-    reply.Status = status;
-    reply.Hold = hold;
-    return reply;
-}
-
 class TServiceWindowTest : public ::testing::Test {
 protected:
     // The program folder's catalogue and parameters, with hostParameter ("uploadhost",

@@ -42,15 +42,7 @@ namespace {
 using namespace std::chrono_literals;
 using TNames = std::vector<std::string>;
 
-// A scripted answer of the fake service.
-test::TScriptedReply Reply(std::string body, int status = 200, bool hold = false)
-{
-    test::TScriptedReply reply;
-    reply.Body = std::move(body);
-    reply.Status = status;
-    reply.Hold = hold;
-    return reply;
-}
+using test::Reply;
 
 class HandOverTest : public ::testing::Test {
 protected:
