@@ -314,17 +314,20 @@ bool JpegDecodeRest(TJpegDecoder &decoder, TBitmap &bitmap, std::vector<std::uin
 // Every block of every component that a Huffman-coded file covers takes at least one bit, so a
 // header whose smallest component needs more blocks than the file has bits is refused before
 // anything is allocated. Arithmetic coding has no such floor: an encoder may leave out the zeros
-// that end a scan, so a flat picture of any size fits in a few bytes; the memory and block bounds
-// hold it instead.
+// that end a scan, so a flat picture of any size fits in a few bytes. Such a file may still make
+// a picture of up to this much bitmap; past it, a few bytes would cost the memory of a photo.
+constexpr std::uint64_t kMaxJpegUnbackedBytes = std::uint64_t(64) << 20;
+
 void CheckJpegFitsItsFile(const std::string &fileName, const jpeg_decompress_struct &info, std::FILE *file)
 {
-    if (info.arith_code || info.num_components <= 0)
+    if (info.num_components <= 0)
         return;
     std::uint64_t fewest = std::numeric_limits<std::uint64_t>::max();
     for (int c = 0; c < info.num_components; ++c)
         fewest =
             std::min(fewest, std::uint64_t(info.comp_info[c].width_in_blocks) * info.comp_info[c].height_in_blocks);
-    if (fewest > FileBytes(file) * 8)
+    if (fewest > FileBytes(file) * 8 &&
+        (!info.arith_code || BitmapBytes(info.image_width, info.image_height) > kMaxJpegUnbackedBytes))
         FailLargerThanFile(fileName, info.image_width, info.image_height);
 }
 

@@ -309,11 +309,14 @@ TEST_F(HostilePictureTest, ClaimsTheDataCannotBackAreRefusedQuicklyWithoutTheirM
          "Targa file is cut short"},
         {"a 114-byte Targa whose colour map entries have no bits", "empty-map.tga",
          [] { return TargaOfEmptyMapEntries(); }, "Targa file is cut short"},
-        // Half of the memory is libjpeg's coefficients, which are still held when the bitmap comes.
+        // Arithmetic coding needs no bit a block: a file that has fewer bits than blocks may make
+        // a picture of up to 64 MB.
         {"a 106-byte arithmetic-coded JPEG of 20551 x 11850", "arith.jpg",
-         [] { return ArithmeticJpeg(20551, 11850, true, 0); }, "needs too much memory to decode"},
-        {"an arithmetic-coded JPEG of 5000 x 5000 in 1000 empty scans", "scans.jpg",
-         [] { return ArithmeticJpeg(5000, 5000, false, 999); }, "too many scans"},
+         [] { return ArithmeticJpeg(20551, 11850, true, 0); }, "larger than its file can hold (20551 x 11850)"},
+        {"a 48-byte arithmetic-coded JPEG of 4730 x 4730", "arith-grey.jpg",
+         [] { return ArithmeticJpeg(4730, 4730, false, 0); }, "larger than its file can hold (4730 x 4730)"},
+        {"an arithmetic-coded JPEG of 4000 x 4000 in 1000 empty scans", "scans.jpg",
+         [] { return ArithmeticJpeg(4000, 4000, false, 999); }, "too many scans"},
         {"a run-length bitmap of 1156 x 18178 that ends at once", "ended.bmp",
          [] { return RleBitmap(1156, 18178, std::string("\x00\x01", 2)); },
          "larger than its file can hold (1156 x 18178)"},
