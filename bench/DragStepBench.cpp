@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchPictures.h"
+#include "WindowBenchMain.h"
 #include "ImageCodecs.h"
 #include "ImageControl.h"
 #include "MainForm.h"
@@ -58,11 +59,4 @@ BENCHMARK(BM_DragStep)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.
 } // namespace
 } // namespace vantorel
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char **argv) { return vantorel::bench::RunWindowBenchmarks(argc, argv); }

@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchPictures.h"
+#include "WindowBenchMain.h"
 #include "FrameGeometry.h"
 #include "ImageCodecs.h"
 #include "MainForm.h"
@@ -132,11 +133,4 @@ BENCHMARK(BM_DocumentRebuild)
 } // namespace
 } // namespace vantorel
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char **argv) { return vantorel::bench::RunWindowBenchmarks(argc, argv); }

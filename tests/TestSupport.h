@@ -1,6 +1,7 @@
 #pragma once
 
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -85,5 +86,17 @@ private:
 };
 
 inline bool Exists(const std::string &path) { return std::filesystem::exists(path); }
+
+// The CRC-32 of PNG chunks (and zlib's), for tests that build files byte by byte.
+inline std::uint32_t Crc32(const std::string &bytes)
+{
+    std::uint32_t crc = 0xFFFFFFFF;
+    for (unsigned char byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
 
 } // namespace vantorel::test

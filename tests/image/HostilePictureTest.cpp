@@ -79,20 +79,9 @@ std::string ArithmeticJpeg(unsigned w, unsigned h, bool colour, int acScans)
     return d + "\xFF\xD9";
 }
 
-std::uint32_t Crc32(const std::string &bytes)
-{
-    std::uint32_t crc = 0xFFFFFFFF;
-    for (unsigned char byte : bytes) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-    }
-    return ~crc;
-}
-
 std::string PngChunk(const std::string &type, const std::string &data)
 {
-    return BE32(static_cast<std::uint32_t>(data.size())) + type + data + BE32(Crc32(type + data));
+    return BE32(static_cast<std::uint32_t>(data.size())) + type + data + BE32(test::Crc32(type + data));
 }
 
 // An RGBA PNG of w x h whose data is a few bytes, after an ancillary chunk of `padding` bytes.

@@ -142,17 +142,6 @@ void WriteRawJpeg(const std::string &path, int width, int height, J_COLOR_SPACE 
     std::fclose(file);
 }
 
-std::uint32_t Crc32(const std::string &bytes)
-{
-    std::uint32_t crc = 0xFFFFFFFF;
-    for (unsigned char byte : bytes) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-    }
-    return ~crc;
-}
-
 std::string BigEndian32(std::uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 
 // A PNG that is nothing but a (correct) header of the given size and empty data.
@@ -160,7 +149,7 @@ std::string PngHeaderOnly(std::uint32_t width, std::uint32_t height)
 {
     const auto chunk = [](const std::string &typeAndData) {
         return BigEndian32(static_cast<std::uint32_t>(typeAndData.size() - 4)) + typeAndData +
-               BigEndian32(Crc32(typeAndData));
+               BigEndian32(test::Crc32(typeAndData));
     };
     return "\x89PNG\r\n\x1A\n" +
            chunk("IHDR" + BigEndian32(width) + BigEndian32(height) + std::string("\x08\x02\x00\x00\x00", 5)) +
