@@ -115,9 +115,12 @@ TW_UINT16 Source(TManagerScript &script, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 
         if (msg == MSG_SET) {
             script.SetConType = capability->ConType;
             const auto *list = static_cast<const std::uint8_t *>(GlobalLock(capability->hContainer));
-            TW_UINT32 count;
-            std::memcpy(&count, list + 2, 4);
-            std::size_t header = capability->ConType == TWON_ENUMERATION ? 14 : 6;
+            TW_UINT32 count = 1;
+            std::size_t header = 2; // a one-value container: its item follows the item type
+            if (capability->ConType != TWON_ONEVALUE) {
+                std::memcpy(&count, list + 2, 4);
+                header = capability->ConType == TWON_ENUMERATION ? 14 : 6;
+            }
             if (capability->ConType == TWON_ENUMERATION) {
                 std::memcpy(&script.SetCurrentIndex, list + 6, 4);
                 std::memcpy(&script.SetDefaultIndex, list + 10, 4);
