@@ -20,6 +20,9 @@ inline constexpr std::int32_t kMaxPictureSide = 46340;
 // Nor is a picture allowed more than this many bytes of bitmap, so a small hostile file cannot
 // make the program ask for absurd memory.
 inline constexpr std::uint64_t kMaxPictureBytes = std::uint64_t(1) << 30;
+// The longest picture file a reader may accept: the most pixels such a bitmap holds, each stored
+// uncompressed at its widest (four 16-bit channels). A longer file cannot be a picture of ours.
+inline constexpr std::uint64_t kMaxPictureFileBytes = kMaxPictureBytes / 3 * 8;
 
 // The size check every reader makes before it allocates, for pictures made from other data:
 // raises EImageError for a size without pixels or past the bounds above.

@@ -159,8 +159,9 @@ void WriteOptionsFile(const std::string &path, TXMLSource &xml, const TOptionVal
     TXMLNode root = xml.CreateDocumentElement("options");
     for (const TOptionField &field : kOptionFields)
         root.AddChild(field.Key).SetAttribute("value", WrittenForm(field, values));
-    // The file holds the login and the passwords: a new one is for its owner's eyes only.
-    xml.SaveToFile(path, 0600);
+    // The file holds the login and the passwords: for its owner's eyes only, whatever mode an
+    // earlier file had.
+    xml.SaveToFile(path, 0600, TAtomicFile::TPermissions::Always);
 }
 
 bool ReadOptionBool(std::string_view text) { return AsciiLower(text) == "yes"; }

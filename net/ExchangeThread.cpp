@@ -27,14 +27,23 @@ struct TExchangeThread::TSyncState {
 
 // The exchanges started and not yet deleted; used on the UI thread only.
 struct TExchangeThread::TRegistry {
-    std::map<std::uint64_t, std::unique_ptr<TExchangeThread>> Running;
+    using TRunning = std::map<std::uint64_t, std::unique_ptr<TExchangeThread>>;
+    TRunning Running;
     std::uint64_t NextId = 1;
+
+    // Qt's X11 plug-in calls exit() when the display goes away (a log-out), which destroys the
+    // registry with no orderly shut-down before: an exchange waiting on a silent server would
+    // keep the program from ever ending.
+    ~TRegistry() { StopAndDelete(std::move(Running)); }
 
     static TRegistry &Instance()
     {
         static TRegistry registry;
         return registry;
     }
+
+    // Every exchange is stopped before any is waited for, so that the waits are short.
+    static void StopAndDelete(TRunning running);
 };
 
 TExchangeThread::TExchangeThread(THTTPConnection *connection)
@@ -134,10 +143,10 @@ void TExchangeThread::Synchronize(const std::function<void()> &fn)
         std::rethrow_exception(call->Failure);
 }
 
-void TExchangeThread::StopAll()
+void TExchangeThread::StopAll() { TRegistry::StopAndDelete(std::exchange(TRegistry::Instance().Running, {})); }
+
+void TExchangeThread::TRegistry::StopAndDelete(TRunning running)
 {
-    TRegistry &registry = TRegistry::Instance();
-    std::map<std::uint64_t, std::unique_ptr<TExchangeThread>> running = std::exchange(registry.Running, {});
     for (auto &[id, exchange] : running) {
         exchange->Stop();
         {

@@ -1,10 +1,12 @@
 #include "HTTPConnection.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <mutex>
 
 #include <curl/curl.h>
@@ -61,8 +63,9 @@ void TMultiPartForm::AddFile(const std::string &fieldName, const std::string &pa
 }
 
 struct THTTPConnection::TTransfer {
-    std::string *Body = nullptr; // the reply as text, at most MaxBytes
-    std::size_t MaxBytes = kMaxReplyBytes;
+    std::string *Body = nullptr; // the reply as text
+    std::uint64_t MaxBytes = kMaxReplyBytes;
+    std::uint64_t Received = 0;
     bool TooLarge = false;
     std::FILE *File = nullptr; // or the reply into a file
     int FileErrno = 0;
@@ -75,17 +78,18 @@ struct THTTPConnection::TTransfer {
     {
         auto *self = static_cast<TTransfer *>(user);
         const size_t bytes = size * count;
+        // A reply longer than the caller can use is refused as it arrives, never held whole.
+        if (bytes > self->MaxBytes - self->Received) {
+            self->TooLarge = true;
+            return 0;
+        }
+        self->Received += bytes;
         if (self->File) {
             if (std::fwrite(data, 1, bytes, self->File) != bytes) {
                 self->FileErrno = errno ? errno : EIO;
                 return 0;
             }
             return bytes;
-        }
-        // A reply longer than any the service sends is refused as it arrives, never held whole.
-        if (self->Body->size() + bytes > self->MaxBytes) {
-            self->TooLarge = true;
-            return 0;
         }
         self->Body->append(data, bytes);
         return bytes;
@@ -152,13 +156,15 @@ std::string THTTPConnection::Get(const std::string &url, std::size_t maxBytes)
     return body;
 }
 
-void THTTPConnection::Get(const std::string &url, const std::string &fileName, const TProgress &progress)
+void THTTPConnection::Get(const std::string &url, const std::string &fileName, const TProgress &progress,
+                          std::uint64_t maxBytes)
 {
     std::unique_ptr<std::FILE, TFileClose> file(std::fopen(fileName.c_str(), "wbe"));
     if (!file)
         throw EHTTPError(EHTTPError::TKind::File, "Cannot create " + fileName + ": " + std::strerror(errno));
     TTransfer transfer;
     transfer.File = file.get();
+    transfer.MaxBytes = maxBytes;
     if (progress)
         transfer.Progress = &progress;
     Perform(url, transfer);
@@ -246,6 +252,10 @@ void THTTPConnection::Perform(const std::string &url, TTransfer &transfer)
     SetOption(FEasy, CURLOPT_WRITEDATA, &transfer);
     SetOption(FEasy, CURLOPT_XFERINFODATA, &transfer);
     SetOption(FEasy, CURLOPT_NOPROGRESS, transfer.Progress ? 0L : 1L);
+    // A length announced past the bound is refused before a byte of the body arrives.
+    SetOption(
+        FEasy, CURLOPT_MAXFILESIZE_LARGE,
+        static_cast<curl_off_t>(std::min<std::uint64_t>(transfer.MaxBytes, std::numeric_limits<curl_off_t>::max())));
 
     // The request runs in the connection's own multi handle, so that Disconnect can wake the
     // wait from another thread.
@@ -274,7 +284,7 @@ void THTTPConnection::Perform(const std::string &url, TTransfer &transfer)
         throw EHTTPError(EHTTPError::TKind::NotConnected, "Not Connected");
     if (!finished)
         throw EHTTPError(EHTTPError::TKind::Connection, "The HTTP request ended unexpectedly");
-    if (transfer.TooLarge)
+    if (transfer.TooLarge || result == CURLE_FILESIZE_EXCEEDED)
         throw EHTTPError(EHTTPError::TKind::TooLarge, "The reply of " + url + " is too long");
     if (transfer.FileErrno)
         throw EHTTPError(EHTTPError::TKind::File,

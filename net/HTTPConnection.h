@@ -88,8 +88,10 @@ public:
 
     // The reply body as text; raises EHTTPError, with TKind::TooLarge for a body over maxBytes.
     std::string Get(const std::string &url, std::size_t maxBytes = kMaxReplyBytes);
-    // The reply body into a file that the call creates or truncates; raises EHTTPError.
-    void Get(const std::string &url, const std::string &fileName, const TProgress &progress = {});
+    // The reply body into a file that the call creates or truncates; raises EHTTPError, with
+    // TKind::TooLarge for a body over maxBytes (the file then holds what came before).
+    void Get(const std::string &url, const std::string &fileName, const TProgress &progress = {},
+             std::uint64_t maxBytes = UINT64_MAX);
     std::string Post(const std::string &url, const TMultiPartForm &form);
 
     // Ends the pending request, which fails with TKind::NotConnected; every later request fails

@@ -5,6 +5,7 @@
 
 #include "ExchangeThread.h"
 #include "HTTPConnection.h"
+#include "ImageCodecs.h"
 
 namespace vantorel {
 
@@ -19,13 +20,15 @@ inline constexpr const char *kPictureWriteFailed = "Error writing to temporary p
 inline constexpr const char *kPictureDownloadFailed =
     "Error downloading picture. Please check proxy settings in menu Edit->Options and try again.";
 
-// Downloads one picture by its address into a file, which it creates or empties. The file stays
-// whatever the result; its owner deletes it.
+// Downloads one picture by its address into a file, which it creates or empties. A download that
+// does not end with the picture removes what it wrote; a downloaded file stays for its owner to
+// delete.
 class TPictureDownloadThread : public TExchangeThread {
 public:
     // progress: called on the worker as the body arrives; the owner brings it to the UI thread.
+    // A body longer than maxBytes is a failed download.
     TPictureDownloadThread(std::string url, std::string fileName, THTTPConnection &connection,
-                           THTTPConnection::TProgress progress = {});
+                           THTTPConnection::TProgress progress = {}, std::uint64_t maxBytes = kMaxPictureFileBytes);
 
     TDownloadStatus Status() const { return FStatus; }
     const std::string &Message() const { return FMessage; }
@@ -41,6 +44,7 @@ private:
     std::string FMessage;
     THTTPConnection &FConnection;
     THTTPConnection::TProgress FProgress;
+    std::uint64_t FMaxBytes;
 };
 
 } // namespace vantorel

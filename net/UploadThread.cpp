@@ -1,5 +1,7 @@
 #include "UploadThread.h"
 
+#include <limits>
+
 #include "ServiceReply.h"
 
 namespace vantorel {
@@ -73,7 +75,8 @@ void TUploadThread::Execute()
                 form.AddFile("logofile", FFileName, "image/unknown");
                 reply = PostForm(uploadAddress, form);
                 FStatus = StatusOf(reply);
-                if (FStatus == usSuccess)
+                // The count the service gave may already be the largest a 32-bit value holds.
+                if (FStatus == usSuccess && FMemberValues.Value3 < std::numeric_limits<std::int32_t>::max())
                     ++FMemberValues.Value3;
                 if (FStatus != usFailed)
                     FResultLines = ReplyLinesFrom(reply, 3);

@@ -67,7 +67,8 @@ bool IsTempNameOf(std::string_view candidate, const std::string &prefix)
 
 } // namespace
 
-TAtomicFile::TAtomicFile(std::string target, mode_t newFileMode) : FTarget(std::move(target))
+TAtomicFile::TAtomicFile(std::string target, mode_t newFileMode, TPermissions permissions)
+    : FTarget(std::move(target)), FPermissions(permissions)
 {
     std::random_device device;
     std::mt19937 random(device());
@@ -80,17 +81,21 @@ TAtomicFile::TAtomicFile(std::string target, mode_t newFileMode) : FTarget(std::
         if (fd < 0 && (errno != EEXIST || attempt == kAttempts))
             Raise(errno, "cannot create a temporary file for " + FTarget);
     }
+    const auto giveUp = [&](int failure) {
+        ::close(fd);
+        ::unlink(FTemp.c_str());
+        Raise(failure, "cannot create a temporary file for " + FTarget);
+    };
+    // The umask may have taken away the owner's own access.
+    if (FPermissions == TPermissions::Always && ::fchmod(fd, newFileMode & 07777) != 0)
+        giveUp(errno);
     // Held until the file is gone or in place (the kernel lets go of it when the process ends),
     // so that the clearing of leftovers knows a live write's file. Where the file system has no
     // locks, the write goes on without.
     ::flock(fd, LOCK_EX | LOCK_NB);
     FStream = ::fdopen(fd, "wb");
-    if (!FStream) {
-        const int failure = errno;
-        ::close(fd);
-        ::unlink(FTemp.c_str());
-        Raise(failure, "cannot create a temporary file for " + FTarget);
-    }
+    if (!FStream)
+        giveUp(errno);
 }
 
 TAtomicFile::~TAtomicFile()
@@ -139,7 +144,8 @@ void TAtomicFile::Commit()
     const int fd = ::fileno(FStream);
     struct stat existing {};
     // A replaced file keeps its permissions, but its owner can always read it back.
-    if (!failure && ::stat(FTarget.c_str(), &existing) == 0 && ::fchmod(fd, (existing.st_mode & 0777) | 0600) != 0)
+    if (!failure && FPermissions == TPermissions::KeepReplaced && ::stat(FTarget.c_str(), &existing) == 0 &&
+        ::fchmod(fd, (existing.st_mode & 0777) | 0600) != 0)
         failure = errno;
     // The data must be on the disk before the name points to it, or a crash can leave an empty
     // file where a good one was.

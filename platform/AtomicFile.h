@@ -11,11 +11,19 @@ namespace vantorel {
 // which takes the target's place only on Commit. Until then, and after any failure, the file
 // that was there stays as it was and no temporary file is left behind.
 //
-// A replaced file keeps its permissions, and its owner can always read it back; a new file gets
-// newFileMode less the umask. Failures raise std::system_error carrying errno.
+// Failures raise std::system_error carrying errno.
 class TAtomicFile {
 public:
-    TAtomicFile(std::string target, mode_t newFileMode);
+    enum class TPermissions {
+        // A replaced file keeps its permissions, and its owner can always read it back; a new file
+        // gets newFileMode less the umask.
+        KeepReplaced,
+        // Exactly newFileMode, whatever the replaced file had, from the first byte written: for a
+        // file that holds secrets.
+        Always,
+    };
+
+    TAtomicFile(std::string target, mode_t newFileMode, TPermissions permissions = TPermissions::KeepReplaced);
     ~TAtomicFile();
     TAtomicFile(const TAtomicFile &) = delete;
     TAtomicFile &operator=(const TAtomicFile &) = delete;
@@ -31,6 +39,7 @@ private:
     std::string FTarget;
     std::string FTemp; // empty once the temporary file is gone
     std::FILE *FStream = nullptr;
+    TPermissions FPermissions;
     bool FCommitted = false;
 };
 

@@ -9,10 +9,13 @@
 
 #include "FileOps.h"
 
-// The installed data folder relative to the installed executable's folder; the build computes it
+// The installed data and configuration folders relative to the installed executable's folder; the build computes it
 // from the install layout, so an installation can be moved to another prefix.
 #ifndef VANTOREL_DATA_FROM_BIN
 #define VANTOREL_DATA_FROM_BIN "../share/vantorel"
+#endif
+#ifndef VANTOREL_CONFIG_FROM_BIN
+#define VANTOREL_CONFIG_FROM_BIN "../etc/xdg"
 #endif
 
 namespace vantorel {
@@ -47,11 +50,24 @@ std::string ExecutableFolder()
     return path.substr(0, path.find_last_of('/') + 1);
 }
 
-std::string InstalledDataFolder(const std::string &executableFolder)
+namespace {
+
+std::string InstalledFolder(const std::string &executableFolder, const char *fromBin)
 {
     // /proc/self/exe has no symbolic links left, so a lexical ".." is the real parent.
-    const std::filesystem::path data = std::filesystem::path(executableFolder) / VANTOREL_DATA_FROM_BIN;
-    return WithSlash(data.lexically_normal().string());
+    return WithSlash((std::filesystem::path(executableFolder) / fromBin).lexically_normal().string());
+}
+
+} // namespace
+
+std::string InstalledDataFolder(const std::string &executableFolder)
+{
+    return InstalledFolder(executableFolder, VANTOREL_DATA_FROM_BIN);
+}
+
+std::string InstalledConfigFolder(const std::string &executableFolder)
+{
+    return InstalledFolder(executableFolder, VANTOREL_CONFIG_FROM_BIN);
 }
 
 std::string UserProgramFolder()

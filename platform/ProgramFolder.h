@@ -13,6 +13,9 @@ std::string ExecutableFolder();
 // The folder where an installation keeps the files that ship with the program, for an executable
 // in executableFolder ("/usr/bin/" gives "/usr/share/vantorel/"). It exists only when installed.
 std::string InstalledDataFolder(const std::string &executableFolder);
+// The configuration folder of an installation (its etc/xdg/) for an executable in
+// executableFolder. It exists only when installed.
+std::string InstalledConfigFolder(const std::string &executableFolder);
 // $XDG_DATA_HOME/vantorel/, with the base directory rules' default ~/.local/share.
 std::string UserProgramFolder();
 

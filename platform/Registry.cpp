@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -13,6 +14,7 @@
 
 #include "AtomicFile.h"
 #include "FileOps.h"
+#include "ProgramFolder.h"
 
 namespace vantorel {
 
@@ -65,6 +67,13 @@ template <typename List> auto FindNamed(List &list, const std::string &name)
     return std::find_if(list.begin(), list.end(), [&](const auto &entry) { return SameName(entry.first, name); });
 }
 
+std::string WithSlash(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
 std::string BaseFolder(const char *variable, const char *fallbackBelowHome)
 {
     // A relative or empty value is to be ignored, as the base directory rules say.
@@ -77,22 +86,43 @@ std::string BaseFolder(const char *variable, const char *fallbackBelowHome)
 
 } // namespace
 
-TRegistry::TRegistry(std::string storeFolder) : FFolder(std::move(storeFolder))
+TRegistry::TRegistry() : TRegistry(DefaultStoreFolder(), DefaultSystemFolders()) {}
+
+TRegistry::TRegistry(std::string storeFolder, std::vector<std::string> systemFolders)
+    : FFolder(WithSlash(std::move(storeFolder))), FSystemFolders(std::move(systemFolders))
 {
-    if (!FFolder.empty() && FFolder.back() != '/')
-        FFolder += '/';
+    for (std::string &folder : FSystemFolders)
+        folder = WithSlash(std::move(folder));
 }
 
 std::string TRegistry::DefaultStoreFolder() { return BaseFolder("XDG_CONFIG_HOME", "/.config") + "/vantorel/"; }
 
-TRegistry::TKeys TRegistry::Load() const
+std::vector<std::string> TRegistry::DefaultSystemFolders()
+{
+    std::vector<std::string> folders;
+    const char *dirs = std::getenv("XDG_CONFIG_DIRS");
+    std::string_view list = dirs && dirs[0] ? dirs : "/etc/xdg";
+    while (!list.empty()) {
+        const std::string_view folder = list.substr(0, list.find(':'));
+        // Relative entries are to be ignored, as the base directory rules say.
+        if (!folder.empty() && folder[0] == '/')
+            folders.push_back(WithSlash(std::string(folder)) + "vantorel/");
+        list.remove_prefix(std::min(list.size(), folder.size() + 1));
+    }
+    // An installation outside those folders (under /usr/local, or a user's own prefix) still
+    // finds its own keys.
+    folders.push_back(InstalledConfigFolder(ExecutableFolder()) + "vantorel/");
+    return folders;
+}
+
+TRegistry::TKeys TRegistry::LoadFile(const std::string &fileName)
 {
     TKeys keys;
-    std::ifstream in(FileName(), std::ios::binary);
+    std::ifstream in(fileName, std::ios::binary);
     if (!in.is_open()) {
-        if (::access(FileName().c_str(), F_OK) != 0 && errno == ENOENT)
+        if (::access(fileName.c_str(), F_OK) != 0 && errno == ENOENT)
             return keys;
-        throw ERegistryException("Cannot read " + FileName());
+        throw ERegistryException("Cannot read " + fileName);
     }
     std::string line;
     while (std::getline(in, line)) {
@@ -117,8 +147,24 @@ TRegistry::TKeys TRegistry::Load() const
             values.emplace_back(std::move(name), std::move(value));
     }
     if (in.bad())
-        throw ERegistryException("Cannot read " + FileName());
+        throw ERegistryException("Cannot read " + fileName);
     return keys;
+}
+
+TRegistry::TKeys TRegistry::Load() const { return LoadFile(FileName()); }
+
+std::optional<TRegistry::TValues> TRegistry::SystemValues(const std::string &key) const
+{
+    for (const std::string &folder : FSystemFolders) {
+        try {
+            TKeys keys = LoadFile(folder + "registry");
+            if (const auto found = FindNamed(keys, key); found != keys.end())
+                return std::move(found->second);
+        } catch (const ERegistryException &) {
+            // A system file the user may not read supplies nothing.
+        }
+    }
+    return std::nullopt;
 }
 
 void TRegistry::Save(const TKeys &keys) const
@@ -145,14 +191,21 @@ void TRegistry::Save(const TKeys &keys) const
     }
 }
 
-bool TRegistry::StoreWritable() const { return ::access(FFolder.c_str(), W_OK) == 0; }
+bool TRegistry::StoreWritable() const
+{
+    // A store not made yet is writable when its nearest existing folder is.
+    std::filesystem::path folder = std::filesystem::path(FFolder).parent_path();
+    while (::access(folder.c_str(), F_OK) != 0 && errno == ENOENT && folder.has_relative_path())
+        folder = folder.parent_path();
+    return ::access(folder.c_str(), W_OK) == 0;
+}
 
 bool TRegistry::OpenKey(const std::string &key, bool canCreate)
 {
     FKey.clear();
     try {
         TKeys keys = Load();
-        if (FindNamed(keys, key) == keys.end()) {
+        if (FindNamed(keys, key) == keys.end() && !SystemValues(key)) {
             if (!canCreate)
                 return false;
             keys.emplace_back(key, TValues{});
@@ -171,7 +224,7 @@ bool TRegistry::KeyExists(const std::string &key) const
 {
     try {
         const TKeys keys = Load();
-        return FindNamed(keys, key) != keys.end();
+        return FindNamed(keys, key) != keys.end() || SystemValues(key);
     } catch (const ERegistryException &) {
         return false;
     }
@@ -194,26 +247,28 @@ TRegistry::TValues &TRegistry::OpenValues(TKeys &keys) const
 {
     if (FKey.empty())
         throw ERegistryException("No registry key is open");
-    const auto found = FindNamed(keys, FKey);
-    if (found == keys.end())
+    if (const auto found = FindNamed(keys, FKey); found != keys.end())
+        return found->second;
+    if (!SystemValues(FKey))
         throw ERegistryException("The registry key " + FKey + " has gone");
-    return found->second;
+    return keys.emplace_back(FKey, TValues{}).second;
 }
 
-bool TRegistry::ValueExists(const std::string &name) const
+std::optional<std::string> TRegistry::Value(const std::string &name) const
 {
     TKeys keys = Load();
     const TValues &values = OpenValues(keys);
-    return FindNamed(values, name) != values.end();
+    if (const auto found = FindNamed(values, name); found != values.end())
+        return found->second;
+    if (std::optional<TValues> system = SystemValues(FKey))
+        if (const auto found = FindNamed(*system, name); found != system->end())
+            return found->second;
+    return std::nullopt;
 }
 
-std::string TRegistry::ReadString(const std::string &name) const
-{
-    TKeys keys = Load();
-    const TValues &values = OpenValues(keys);
-    const auto found = FindNamed(values, name);
-    return found == values.end() ? std::string() : found->second;
-}
+bool TRegistry::ValueExists(const std::string &name) const { return Value(name).has_value(); }
+
+std::string TRegistry::ReadString(const std::string &name) const { return Value(name).value_or(std::string()); }
 
 void TRegistry::WriteString(const std::string &name, const std::string &value)
 {

@@ -139,10 +139,10 @@ TXMLNode TXMLSource::CreateDocumentElement(const char *name)
     return TXMLNode(FDocument.append_child(name));
 }
 
-void TXMLSource::SaveToFile(const std::string &path, mode_t newFileMode) const
+void TXMLSource::SaveToFile(const std::string &path, mode_t newFileMode, TAtomicFile::TPermissions permissions) const
 {
     try {
-        TAtomicFile file(path, newFileMode);
+        TAtomicFile file(path, newFileMode, permissions);
         StreamWriter writer(file.Stream());
         FDocument.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
         if (writer.Errno() != 0)

@@ -9,6 +9,8 @@
 
 #include <pugixml.hpp>
 
+#include "AtomicFile.h"
+
 namespace vantorel {
 
 // A failure to open, parse or save an XML document.
@@ -64,9 +66,10 @@ public:
     TXMLNode DocumentElement() const { return TXMLNode(FDocument.document_element()); }
     // Creates an element and makes it the document element of the (new, empty) document.
     TXMLNode CreateDocumentElement(const char *name);
-    // Writes the document to a file, replacing it atomically; raises EXMLError on failure. A
-    // replaced file keeps its permissions; a new one gets newFileMode less the umask.
-    void SaveToFile(const std::string &path, mode_t newFileMode = 0644) const;
+    // Writes the document to a file, replacing it atomically, with the permissions TAtomicFile
+    // gives it; raises EXMLError on failure.
+    void SaveToFile(const std::string &path, mode_t newFileMode = 0644,
+                    TAtomicFile::TPermissions permissions = TAtomicFile::TPermissions::KeepReplaced) const;
 
 private:
     std::string FFileName;

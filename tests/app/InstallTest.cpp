@@ -81,6 +81,8 @@ TEST_F(Install, PlacesTheProgramItsDataAndItsDesktopFiles)
         // Lets the bus start the program for a user who never started it.
         {"share/dbus-1/services/example.vantorel.Vantorel.service", ServiceFileText(Prefix() + "bin/vantorel")},
         {"share/applications/vantorel.desktop", ReadFile(data + "/../resources/vantorel.desktop")},
+        // Lets a running program take a hand-over for a user who never registered it.
+        {"etc/xdg/vantorel/registry", "[Software/Vantorel/Vantorel]\nAppPath=" + Prefix() + "bin\n"},
     };
     for (const auto &[path, content] : files)
         EXPECT_EQ(ReadFile(Prefix() + path), content) << path;

@@ -79,12 +79,14 @@ protected:
 
     std::string Folder() const { return FProgram.Path(); }
 
-    QProcess *Start(const QStringList &arguments = {})
+    // On the X server of display when one is given.
+    QProcess *Start(const QStringList &arguments = {}, const QString &display = {})
     {
         auto *process = new QProcess;
         FProcesses.push_back(process);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), display.isEmpty() ? QStringLiteral("offscreen") : "xcb");
+        env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(FRun.Path()));
         // The registration of every start, and the automation object, stay inside the test.
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(FRun.Path() + "config"));
@@ -250,6 +252,24 @@ TEST_F(Startup, SecondInstanceEndsAtOnceWhileItsVersionCheckWaits)
     // The first one ends the orderly way although its check still waits too.
     EndOrderly(first, SIGTERM);
     EXPECT_TRUE(Exists(Folder() + "options.xml"));
+}
+
+TEST_F(Startup, AProgramWhoseDisplayGoesAwayWhileAnExchangeWaitsEnds)
+{
+    // A log-out: the X server ends while the version check waits on a silent service.
+    SetVersionReply(true);
+    auto *server = new QProcess;
+    FProcesses.push_back(server);
+    server->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                           QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    while (!server->canReadLine())
+        ASSERT_TRUE(server->waitForReadyRead(10000)) << "the X server names its display";
+    QProcess *program = Start({}, ":" + QString::fromLatin1(server->readLine().trimmed()));
+    ASSERT_TRUE(WaitForWindow(program));
+    ASSERT_TRUE(FService.WaitForRequests(1, 10s));
+
+    server->terminate();
+    EXPECT_TRUE(program->waitForFinished(5000));
 }
 
 TEST_F(Startup, SecondInstanceAsksTheRunningOneToComeToTheFront)

@@ -157,21 +157,28 @@ TEST_F(HandOverTest, CallsThatBringNoPictureDownloadNothing)
         const char *Method;
         std::optional<std::string> URL;
         bool KeyExists;
+        bool InstalledKey; // the one an installation writes for every user
         std::string Answer;
     };
     const std::string failed = "org.freedesktop.DBus.Error.Failed E_FAIL";
     const std::vector<TCase> cases = {
-        {"AddImageURL", "", true, ""},
-        {"Exec", std::nullopt, true, ""},
-        {"AddImageURL", FService.Url("/pics/sunset.png"), false, failed},
-        {"Exec", std::nullopt, false, failed},
+        {"AddImageURL", "", true, false, ""},
+        {"Exec", std::nullopt, true, false, ""},
+        {"AddImageURL", FService.Url("/pics/sunset.png"), false, false, failed},
+        {"Exec", std::nullopt, false, false, failed},
+        {"Exec", std::nullopt, false, true, ""},
     };
+    const std::string installed = TRegistry::DefaultSystemFolders().front() + "registry";
     for (const TCase &c : cases) {
         if (!c.KeyExists)
             TRegistry().DeleteKey(kProgramKey);
+        std::filesystem::remove(installed);
+        if (c.InstalledKey)
+            test::WriteFile(installed, "[Software/Vantorel/Vantorel]\nAppPath=/usr/bin\n");
         EXPECT_EQ(Call(c.Method, c.URL), c.Answer) << c.Method;
         WaitForHandOver();
-        EXPECT_EQ(TRegistry().KeyExists(kProgramKey), c.KeyExists) << c.Method; // never made by a call
+        // Never made by a call.
+        EXPECT_EQ(TRegistry(TRegistry::DefaultStoreFolder()).KeyExists(kProgramKey), c.KeyExists) << c.Method;
     }
     EXPECT_EQ(FService.RequestCount(), 0u);
     EXPECT_EQ(PetNames(), TNames{"cat.png"});

@@ -6,8 +6,9 @@ set -eu
 work=$(mktemp -d "${TMPDIR:-/tmp}/vantorel-bus-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -m 700 "$work/runtime"
-mkdir "$work/config" "$work/data"
+mkdir "$work/config" "$work/data" "$work/sysconfig"
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/runtime"
+export XDG_CONFIG_DIRS="$work/sysconfig"
 export QT_QPA_PLATFORM=offscreen
 unset DISPLAY WAYLAND_DISPLAY http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
 dbus-run-session -- "$@"

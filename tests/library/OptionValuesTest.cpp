@@ -148,15 +148,17 @@ TEST_F(OptionValuesTest, WritingReplacesTheFileAndRaisesWhenItCannot)
     EXPECT_TRUE(Xml.FileName().empty());
 }
 
-TEST_F(OptionValuesTest, ANewFileIsForItsOwnerOnlyAndAReplacedOneKeepsItsMode)
+TEST_F(OptionValuesTest, TheFileIsAlwaysForItsOwnerOnly)
 {
-    // The file holds the login and the passwords.
-    WriteOptionsFile(Path, Xml, Values);
+    // The file holds the login and the passwords; the first save makes it.
     using std::filesystem::perms;
-    EXPECT_EQ(std::filesystem::status(Path).permissions() & perms::all, perms::owner_read | perms::owner_write);
-    std::filesystem::permissions(Path, perms(0644));
-    WriteOptionsFile(Path, Xml, Values);
-    EXPECT_EQ(std::filesystem::status(Path).permissions() & perms::all, perms(0644));
+    for (const perms before : {perms::none, perms(0644), perms(0400)}) {
+        if (before != perms::none)
+            std::filesystem::permissions(Path, before);
+        WriteOptionsFile(Path, Xml, Values);
+        EXPECT_EQ(std::filesystem::status(Path).permissions() & perms::all, perms::owner_read | perms::owner_write)
+            << static_cast<int>(before);
+    }
 }
 
 TEST_F(OptionValuesTest, AbsentFileLeavesValuesAlone)

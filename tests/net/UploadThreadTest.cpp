@@ -122,6 +122,14 @@ TEST_F(UploadThreadTest, TheFirstUploadAsksForTheMemberStatusOnTheSameFormAndLat
     EXPECT_EQ(FMembers.Value3, 9);
 }
 
+TEST_F(UploadThreadTest, TheUploadCountStaysAtTheLargestValueItCanHold)
+{
+    FService.SetReply("/memberstatus.php", Reply("SUCCESS\n1\n2\n2147483647"));
+    FService.SetReply("/upload.php", Reply("SUCCESS\nhttp://m/p?id=1"));
+    EXPECT_EQ(Upload().Status, usSuccess);
+    EXPECT_EQ(FMembers.Value3, 2147483647);
+}
+
 TEST_F(UploadThreadTest, AFirstMemberValueOfMinusOneAsksAgainNextTime)
 {
     FService.SetReply("/memberstatus.php", Reply("SUCCESS\n-1\n0\n0"));

@@ -60,5 +60,22 @@ TEST_F(RegistryTest, ValuesKeepEveryCharacterBesideOtherKeys)
     EXPECT_EQ(other.ReadString("Keep"), "me");
 }
 
+TEST_F(RegistryTest, AKeyOnlyASystemFolderHasIsReadFromThereAndChangedInTheUsersStore)
+{
+    const std::string system = std::string("[") + kKey + "]\nAppPath=/opt/bin\nOther=x\n";
+    test::WriteFile(FDir / "second/registry", system);
+    test::WriteFile(FDir / "first/registry", "[Software/Other]\nAppPath=/elsewhere\n");
+    TRegistry registry(FDir / "config/vantorel/", {FDir / "first/", FDir / "second"});
+    ASSERT_TRUE(registry.OpenKey(kKey, false));
+    EXPECT_FALSE(test::Exists(registry.FileName())); // opened, not made
+    registry.WriteString("Other", "y");
+    EXPECT_EQ(registry.ReadString("AppPath"), "/opt/bin"); // what the user's key lacks
+    EXPECT_EQ(registry.ReadString("Other"), "y");
+    EXPECT_EQ(test::ReadFile(registry.FileName()), std::string("[") + kKey + "]\nOther=y\n");
+    EXPECT_TRUE(registry.DeleteKey(kKey));
+    EXPECT_TRUE(registry.KeyExists(kKey)); // the system's stays, as it was
+    EXPECT_EQ(test::ReadFile(FDir / "second/registry"), system);
+}
+
 } // namespace
 } // namespace vantorel
