@@ -411,6 +411,7 @@ TEST_F(MainWindowDisplayTest, AnUploadedLogoShowsItsAddressesAndUploadAgain)
     Select("Pets/dog.jpeg");
     EXPECT_EQ(Form().ImageWapURL->toPlainText(), "http://wap.vantorel.example/get.php?id=42");
     EXPECT_EQ(Form().ImageWapShortURL->text(), "http://wap.vantorel.example/get.php");
+    EXPECT_EQ(Form().ImageWapShortURL->cursorPosition(), 0); // shown from its start
     EXPECT_EQ(Form().ImageID->text(), "42");
     EXPECT_EQ(Form().UploadButton->text(), "Upload again");
     EXPECT_EQ(Form().UploadMenuItem->text(), "Upload again");

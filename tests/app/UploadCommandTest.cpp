@@ -128,6 +128,7 @@ TEST_F(UploadCommandTest, AMemberUploadShowsTheAddressesAndTheHintAndKeepsTheAdd
     EXPECT_EQ(Paths(), (std::vector<std::string>{"/memberstatus.php", "/upload.php"}));
     EXPECT_EQ(Node("cat.png")->Data()->UploadURL, "http://m.vantorel.example/p?id=77");
     EXPECT_EQ(FForm->ImageWapShortURL->text(), "http://m.vantorel.example/p?id=77");
+    EXPECT_EQ(FForm->ImageWapShortURL->cursorPosition(), 0); // shown from its start
     EXPECT_EQ(FForm->ImageWapURL->toPlainText(), "http://m.vantorel.example/p?id=77&login=joe&password=pw");
     EXPECT_EQ(FForm->ImageID->text(), "77");
     EXPECT_EQ(FForm->UploadButton->text(), "Upload again");
