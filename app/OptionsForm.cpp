@@ -24,6 +24,7 @@
 #include "BrowserLauncher.h"
 #include "ColorButton.h"
 #include "DamagedFile.h"
+#include "DialogFrame.h"
 #include "ExchangeThread.h"
 #include "FileOps.h"
 #include "NewAppVerDownloadRequest.h"
@@ -131,6 +132,7 @@ TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptSe
     // Not resizable: the size of the original dialog, or what the desktop's font needs.
     setMinimumSize(329, 361);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    FitCaption(*this);
 
     connect(JPEGQualityTrackBar, &QSlider::valueChanged, this, &TOptionsForm::JPEGQualityTrackBarChange);
     connect(GIFBitDepthTrackBar, &QSlider::valueChanged, this, &TOptionsForm::GIFBitDepthTrackBarChange);
