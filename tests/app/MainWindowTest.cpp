@@ -14,6 +14,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -1048,6 +1049,24 @@ TEST_F(MainWindowSaveTest, AFrameOffThePictureIsRefused)
     EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{kNoPictureInFrame});
     EXPECT_EQ(FPrompts.Prompts().at(0).Caption, "Warning");
     EXPECT_EQ(FPrompts.Prompts().size(), 1u); // no file dialog
+}
+
+TEST_F(MainWindowSaveTest, ALogoOfAFormatNoWriterServesIsRefusedByItsCauseBeforeAFileIsChosen)
+{
+    // A TIFF picture is read, so Open accepts it when its path is typed in.
+    const std::string scan = FOut / "scan.tif";
+    ASSERT_TRUE(QImage(32, 32, QImage::Format_RGB32).save(QString::fromStdString(scan), "TIFF"));
+    Select("Pets");
+    FPrompts.AnswerFile(scan);
+    Form().Open1Click();
+    ASSERT_EQ(Form().LogoTree().Selected(), Node("Pets/scan.tif"));
+    FPrompts.Clear();
+    Form().SaveLogoToFile();
+    ASSERT_EQ(FPrompts.Prompts().size(), 1u); // no file dialog
+    EXPECT_EQ(FPrompts.Prompts()[0].Caption, "Error");
+    EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"The logo \"scan.tif\" cannot be saved: Vantorel saves logos "
+                                                         "only as BMP, JPG, GIF or PNG files. Convert it to one of "
+                                                         "these formats first (Edit, Convert to)."});
 }
 
 // ---------------------------------------------------------------------------------------------
