@@ -4,7 +4,6 @@
 #include "GIFProps.h"
 #include "JPEGProps.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -180,9 +179,7 @@ TEST_F(PropsDialogsTest, DialogSizeFollowsTheLogoWithinTheMinimumAndTheCaption)
         QSize size;
     } cases[] = {{100, 80, {200, 290}}, {300, 250, {316, 430}}, {300, 200, {316, 380}}, {184, 110, {200, 290}}};
     // Never so narrow that the window manager cuts the caption.
-    auto expected = [](const QDialog &dialog, QSize size) {
-        return QSize(std::max(size.width(), CaptionWidth(dialog.windowTitle())), size.height());
-    };
+    auto expected = [](const QDialog &d, QSize size) { return size.expandedTo({CaptionWidth(d.windowTitle()), 0}); };
     for (const Case &c : cases) {
         FJPEG.SizeToLogo(c.width, c.height);
         FGIF.SizeToLogo(c.width, c.height);

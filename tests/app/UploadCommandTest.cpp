@@ -180,8 +180,7 @@ TEST_F(UploadCommandTest, TheJPEGDialogIsSizedFromTheLogoAndItsCancelEndsTheComm
     Upload();
     ASSERT_EQ(FDialogs.Shown, std::vector<std::string>{"vantorel::TJPEGPropsForm"});
     // 120 + 16 is below the least width, which the caption may widen.
-    const int leastWidth = std::max(200, CaptionWidth(QStringLiteral("JPEG Picture Properties")));
-    EXPECT_EQ(FDialogs.Sizes.at(0), QSize(leastWidth, 340));
+    EXPECT_EQ(FDialogs.Sizes.at(0), QSize(std::max(200, CaptionWidth("JPEG Picture Properties")), 340));
     EXPECT_EQ(FService.RequestCount(), 0u);
 
     FOptions->Options().showjpegdialog = false;
