@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "DialogFrame.h"
 #include "Icons.h"
 
 namespace vantorel {
@@ -96,6 +97,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
     layout->addLayout(buttons);
     // A fixed dialog: the layout's size is the window's size.
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    FitCaption(*this);
 }
 
 } // namespace vantorel

@@ -9,6 +9,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "DialogFrame.h"
 #include "DialogPlacement.h"
 #include "Icons.h"
 #include "OptionsForm.h"
@@ -72,6 +73,7 @@ TAccessURLHintForm::TAccessURLHintForm(QWidget *parent) : QDialog(parent)
     layout->addWidget(MobileURL);
     layout->addLayout(bottom);
     setFixedSize(313, 163);
+    FitCaption(*this);
 }
 
 void TAccessURLHintForm::showEvent(QShowEvent *event)

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "DialogFrame.h"
 #include "DialogPlacement.h"
 
 namespace vantorel {
@@ -55,6 +56,7 @@ TCredentialForm::TCredentialForm(const TCredentialNames &names, QWidget *parent)
     layout->addLayout(FButtonRow);
     // A fixed dialog: the layout's size is the window's size.
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    FitCaption(*this);
 }
 
 void TCredentialForm::showEvent(QShowEvent *event)

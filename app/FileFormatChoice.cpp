@@ -7,6 +7,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include "DialogFrame.h"
 #include "DialogPlacement.h"
 
 namespace vantorel {
@@ -45,6 +46,7 @@ TFileFormatChoiceForm::TFileFormatChoiceForm(QWidget *parent) : QDialog(parent)
     layout->addLayout(buttons);
     // A fixed dialog border: the size the contents ask for, not resizable.
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    FitCaption(*this);
 }
 
 void TFileFormatChoiceForm::showEvent(QShowEvent *event)

@@ -61,6 +61,10 @@ QLabel *Caption(const char *text, QWidget *parent = nullptr) { return new QLabel
 // The logo pane stays wide enough for a logo of the start size.
 constexpr int kLeastLogoPaneWidth = 128;
 
+// The smallest window of the design.
+constexpr int kLeastWidth = 652;
+constexpr int kLeastHeight = 492;
+
 // A size box that takes a typed number above its range as its largest value; the plain spin box
 // refuses the keystroke instead, so typing 500 would leave 50.
 class TSizeSpinBox : public QSpinBox {
@@ -104,7 +108,6 @@ TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
     setWindowTitle(QStringLiteral("Vantorel Starting"));
     setWindowIcon(ProgramIcon());
     resize(803, 610);
-    setMinimumSize(652, 492);
 
     BuildLayout();
     BuildMenusAndToolBar();
@@ -121,9 +124,11 @@ TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
     ConnectSignals();
     UpdateControls();
     // Never smaller than the controls need with the desktop's fonts (the make list is filled by
-    // now), so that no control of the logo panel is cut off at the smallest size.
+    // now), so that no control of the logo panel is cut off at the smallest size. Only the height
+    // is held here: the least width follows the layout, which widens with the image status bar's
+    // texts so that every panel stays readable.
     ensurePolished();
-    setMinimumSize(minimumSize().expandedTo(minimumSizeHint()));
+    setMinimumSize(0, std::max(kLeastHeight, minimumSizeHint().height()));
 }
 
 TMainAppForm::~TMainAppForm()
@@ -320,6 +325,7 @@ void TMainAppForm::BuildLayout()
     centralLayout->setSpacing(0);
     centralLayout->addWidget(mainSplitter, 1);
     centralLayout->addWidget(StatusBar);
+    centralLayout->addStrut(kLeastWidth); // the least width of the design, widened by what the layout needs
     setCentralWidget(central);
 }
 

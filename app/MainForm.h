@@ -288,6 +288,8 @@ private:
     void StatusBarDrawPanel(QPainter &painter, const QRect &rect);
     void StatusBarResize();
     void SetUploadCaptions(const QString &caption, bool stopGlyph);
+    // An address box shows its text from the start: the host tells more than the end of a query.
+    static void ShowAddress(QLineEdit *box, const std::string &address);
     template <typename Command> void RunImageCommand(Command command);
 
     std::string FProgramFolder;

@@ -215,10 +215,17 @@ void TMainAppForm::SaveLogoToFile()
         FPrompts->ShowWarning(kNoPictureInFrame);
         return;
     }
+    const std::string logoName = node->Text();
+    // A picture that was opened in another format has no writer: say so before a file is chosen.
+    if (!HasLogoWriter(logoName)) {
+        FPrompts->ShowError("The logo \"" + logoName +
+                            "\" cannot be saved: Vantorel saves logos only as BMP, JPG, GIF or PNG files. "
+                            "Convert it to one of these formats first (Edit, Convert to).");
+        return;
+    }
     // The logo as it is now: the document may be rebuilt (a resize of the pane) while the
     // dialogs are open.
     const TBitmap logo = FSourceImage->Logo;
-    const std::string logoName = node->Text();
     TFileDialogRequest request;
     request.Filters = kPictureFilters;
     request.FileName = logoName;
@@ -229,8 +236,7 @@ void TMainAppForm::SaveLogoToFile()
         return;
     if (FileExists(path) && !FPrompts->Confirm("The file " + path + " already exists. Do You want to overwrite it?"))
         return;
-    // A logo whose name no writer serves is a failed save too, not a silent one; the box tells the
-    // cause, which the message itself does not name.
+    // The box names a failed write; its cause is in the details.
     const std::string failure = WriteLogoFileReason(logo, logoName, path, FOptionsForm->Options().jpegquality,
                                                     FOptionsForm->Options().gifbitdepth);
     if (!failure.empty()) {

@@ -169,6 +169,12 @@ void TMainAppForm::ControlsToLogo()
         CopySettings(logo, *FLogoTemplate);
 }
 
+void TMainAppForm::ShowAddress(QLineEdit *box, const std::string &address)
+{
+    box->setText(QString::fromStdString(address));
+    box->setCursorPosition(0);
+}
+
 void TMainAppForm::LogoToControls()
 {
     ImageWapURL->clear();
@@ -198,8 +204,8 @@ void TMainAppForm::LogoToControls()
     }
     const TUploadAddresses addresses = DeriveUploadAddresses(logo.UploadURL, login, password);
     ImageWapURL->setPlainText(QString::fromStdString(addresses.FullURL));
-    ImageWapShortURL->setText(QString::fromStdString(addresses.ShortURL));
-    ImageID->setText(QString::fromStdString(addresses.ImageID));
+    ShowAddress(ImageWapShortURL, addresses.ShortURL);
+    ShowAddress(ImageID, addresses.ImageID);
 
     const QString upload = logo.UploadURL.empty() ? QStringLiteral("Upload") : QStringLiteral("Upload again");
     UploadMenuItem->setText(upload);

@@ -159,14 +159,14 @@ void TMainAppForm::UploadThreadTerminate(TUploadThread &thread)
         const std::size_t q = question == std::string::npos ? 0 : question + 1;
         // The number shows only while its logo does: another logo's boxes keep their own.
         if (selected) {
-            ImageID->setText(Q(q + 3 < message.size() ? message.substr(q + 3) : std::string()));
+            ShowAddress(ImageID, q + 3 < message.size() ? message.substr(q + 3) : std::string());
             SetUploadCaptions(QStringLiteral("Upload again"), false);
         }
         std::string link;
         if (AsciiLower(options.login) == "guest") {
             if (selected) {
                 ImageWapURL->setPlainText(Q(message));
-                ImageWapShortURL->setText(Q(q > 0 ? message.substr(0, q - 1) : std::string()));
+                ShowAddress(ImageWapShortURL, q > 0 ? message.substr(0, q - 1) : std::string());
             }
             link = std::string("http://") + kGuestWapHost + "/";
         } else {
@@ -176,7 +176,7 @@ void TMainAppForm::UploadThreadTerminate(TUploadThread &thread)
                     full += "&login=" + options.login;
                 if (!options.password.empty())
                     full += "&password=" + options.password;
-                ImageWapShortURL->setText(Q(message));
+                ShowAddress(ImageWapShortURL, message);
                 ImageWapURL->setPlainText(Q(full));
             }
             link = std::string("http://") + kWapHost + "/?login=" + options.login + "&password=" + options.password;

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "DialogFrame.h"
 #include "DialogPlacement.h"
 #include "Icons.h"
 
@@ -79,6 +80,7 @@ TNewAppVerDownloadRequestForm::TNewAppVerDownloadRequestForm(QWidget *parent) : 
     layout->addLayout(buttons);
     // A fixed dialog: the layout's size is the window's size.
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    FitCaption(*this);
 }
 
 void TNewAppVerDownloadRequestForm::showEvent(QShowEvent *event)

@@ -24,6 +24,7 @@
 #include "BrowserLauncher.h"
 #include "ColorButton.h"
 #include "DamagedFile.h"
+#include "DialogFrame.h"
 #include "ExchangeThread.h"
 #include "FileOps.h"
 #include "NewAppVerDownloadRequest.h"
@@ -61,6 +62,23 @@ QSlider *MakeTrackBar(int minimum, int maximum, int step)
     return bar;
 }
 
+// The dialog is as small as its contents: group boxes and pages keep thin margins, so that the
+// tallest page (the five confirmation groups) sets the size without empty bands.
+template <typename Layout> Layout *Tight(Layout *layout)
+{
+    layout->setContentsMargins(6, 2, 6, 4);
+    layout->setSpacing(3);
+    return layout;
+}
+
+QVBoxLayout *PageLayout(QWidget *page)
+{
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(2, 0, 0, 0);
+    layout->setSpacing(4);
+    return layout;
+}
+
 QLineEdit *MakeEdit(bool secret = false)
 {
     auto *edit = new QLineEdit;
@@ -91,6 +109,7 @@ TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptSe
     QFont bold = OptionsTreeView->font();
     bold.setBold(true);
     OptionsTreeView->setFont(bold);
+    OptionsTreeView->setIndentation(10);
     OptionsTreeView->setFixedWidth(std::max(104, QFontMetrics(bold).horizontalAdvance(QStringLiteral("Confirmations")) +
                                                      2 * OptionsTreeView->indentation()));
     auto *rootItem = new QTreeWidgetItem(OptionsTreeView, {QStringLiteral("Options")});
@@ -126,11 +145,15 @@ TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptSe
     top->addWidget(OptionsTreeView);
     top->addWidget(OptionsPageControl, 1);
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(6);
+    top->setSpacing(6);
     layout->addLayout(top, 1);
     layout->addWidget(buttons);
     // Not resizable: the size of the original dialog, or what the desktop's font needs.
     setMinimumSize(329, 361);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    FitCaption(*this);
 
     connect(JPEGQualityTrackBar, &QSlider::valueChanged, this, &TOptionsForm::JPEGQualityTrackBarChange);
     connect(GIFBitDepthTrackBar, &QSlider::valueChanged, this, &TOptionsForm::GIFBitDepthTrackBarChange);
@@ -201,14 +224,14 @@ QWidget *TOptionsForm::BuildConnectivityPage()
     Login = MakeEdit();
     Password = MakeEdit(true);
     auto *account = new QGroupBox(QStringLiteral("System Authorization"));
-    auto *accountLayout = new QGridLayout(account);
+    auto *accountLayout = Tight(new QGridLayout(account));
     accountLayout->addWidget(new QLabel(QStringLiteral("Login")), 0, 0);
     accountLayout->addWidget(Login, 0, 1);
     accountLayout->addWidget(new QLabel(QStringLiteral("Password")), 1, 0);
     accountLayout->addWidget(Password, 1, 1);
 
     auto *proxy = new QGroupBox(QStringLiteral("Proxy Settings"));
-    auto *proxyLayout = new QVBoxLayout(proxy);
+    auto *proxyLayout = Tight(new QVBoxLayout(proxy));
     ProxySourceRadioGroup = new QButtonGroup(this);
     const char *sources[] = {"Use Internet Explorer Proxy Settings", "Manual Proxy Settings", "No Proxy"};
     for (int i = 0; i < 3; ++i) {
@@ -218,6 +241,8 @@ QWidget *TOptionsForm::BuildConnectivityPage()
     }
     Host = MakeEdit();
     Port = MakeEdit();
+    // A port has at most five digits: the host takes the rest of the row.
+    Port->setMaximumWidth(Port->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
     auto *hostRow = new QHBoxLayout;
     hostRow->addWidget(new QLabel(QStringLiteral("Host")));
     hostRow->addWidget(Host, 3);
@@ -241,7 +266,7 @@ QWidget *TOptionsForm::BuildConnectivityPage()
     proxyLayout->addLayout(credentials);
 
     auto *page = new QWidget;
-    auto *layout = new QVBoxLayout(page);
+    auto *layout = PageLayout(page);
     layout->addWidget(account);
     layout->addWidget(proxy);
     layout->addStretch();
@@ -263,7 +288,7 @@ QWidget *TOptionsForm::BuildImagingPage()
     JPEGQualityLabel = new QLabel;
     ShowJPEGDialogCheckBox = new QCheckBox(QStringLiteral("Show JPEG dialog box before upload"));
     auto *jpeg = new QGroupBox(QStringLiteral("JPEG"));
-    auto *jpegLayout = new QVBoxLayout(jpeg);
+    auto *jpegLayout = Tight(new QVBoxLayout(jpeg));
     jpegLayout->addWidget(JPEGQualityTrackBar);
     jpegLayout->addWidget(JPEGQualityLabel);
     jpegLayout->addWidget(ShowJPEGDialogCheckBox);
@@ -272,13 +297,13 @@ QWidget *TOptionsForm::BuildImagingPage()
     GIFBitDepthLabel = new QLabel;
     ShowGIFDialogCheckBox = new QCheckBox(QStringLiteral("Show GIF dialog box before upload"));
     auto *gif = new QGroupBox(QStringLiteral("GIF"));
-    auto *gifLayout = new QVBoxLayout(gif);
+    auto *gifLayout = Tight(new QVBoxLayout(gif));
     gifLayout->addWidget(GIFBitDepthTrackBar);
     gifLayout->addWidget(GIFBitDepthLabel);
     gifLayout->addWidget(ShowGIFDialogCheckBox);
 
     auto *page = new QWidget;
-    auto *layout = new QVBoxLayout(page);
+    auto *layout = PageLayout(page);
     layout->addWidget(ShowLogoChangeCheckBox);
     layout->addLayout(fillRow);
     layout->addWidget(jpeg);
@@ -290,10 +315,10 @@ QWidget *TOptionsForm::BuildImagingPage()
 QWidget *TOptionsForm::BuildConfirmationsPage()
 {
     auto *page = new QWidget;
-    auto *layout = new QVBoxLayout(page);
+    auto *layout = PageLayout(page);
     auto addGroup = [layout](const char *title, const char *label, QComboBox *combo, QCheckBox *ask) {
         auto *group = new QGroupBox(QString::fromLatin1(title));
-        auto *grid = new QGridLayout(group);
+        auto *grid = Tight(new QGridLayout(group));
         grid->addWidget(new QLabel(QString::fromLatin1(label)), 0, 0);
         grid->addWidget(combo, 0, 1);
         grid->addWidget(ask, 1, 0, 1, 2);
@@ -326,7 +351,7 @@ QWidget *TOptionsForm::BuildGeneralPage()
     NewVersionCheckBox = new QCheckBox(QStringLiteral("Perform new version check at startup"));
     AccessHintCheckBox = new QCheckBox(QStringLiteral("Show hint after image upload"));
     auto *page = new QWidget;
-    auto *layout = new QVBoxLayout(page);
+    auto *layout = PageLayout(page);
     layout->addWidget(NewVersionCheckBox);
     layout->addWidget(AccessHintCheckBox);
     layout->addStretch();

@@ -15,6 +15,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "DialogFrame.h"
 #include "DialogPlacement.h"
 #include "FlagGuard.h"
 #include "ImageCodecs.h"
@@ -91,7 +92,8 @@ TPicturePropsForm::TPicturePropsForm(const TPictureSetting &setting, std::string
     layout->addLayout(buttons);
     // The caller gives the size; a large preview is clipped rather than growing the dialog.
     layout->setSizeConstraint(QLayout::SetNoConstraint);
-    setFixedSize(kMinWidth, kMinHeight);
+    FitCaption(*this);
+    SizeToLogo(0, 0);
 
     connect(FSettingBar, &QSlider::valueChanged, this, &TPicturePropsForm::SettingBarChange);
     connect(OKButton, &QPushButton::clicked, this, &TPicturePropsForm::OKButtonClick);
@@ -108,7 +110,9 @@ void TPicturePropsForm::SetLogo(TBitmap logo, std::string logoName)
 
 void TPicturePropsForm::SizeToLogo(int logoWidth, int logoHeight)
 {
-    setFixedSize(std::max(logoWidth + 16, kMinWidth), std::max(logoHeight + 180, kMinHeight));
+    // Never narrower than the caption needs in the title bar.
+    const int leastWidth = std::max(kMinWidth, CaptionWidth(windowTitle()));
+    setFixedSize(std::max(logoWidth + 16, leastWidth), std::max(logoHeight + 180, kMinHeight));
 }
 
 void TPicturePropsForm::showEvent(QShowEvent *event)

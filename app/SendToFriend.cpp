@@ -49,7 +49,7 @@ TSendToFriendForm::TSendToFriendForm(TOptionsForm &options, TPromptService &prom
     MessageTextMemo = new QPlainTextEdit(this);
     MessageTextMemo->setObjectName(QStringLiteral("MessageTextMemo"));
     MessageTextMemo->setReadOnly(true);
-    MessageTextMemo->setPlainText(InvitationLines().join(QLatin1Char('\n')));
+    MessageTextMemo->setPlainText(InvitationText());
     MessageTextMemo->setGeometry(0, 0, 305, 193);
 
     Label1 = MakeLabel(QString::fromStdString(ServicePageAddress(kHomePage)), "Label1", this, 8, 197);
@@ -115,6 +115,18 @@ QStringList TSendToFriendForm::InvitationLines()
             QStringLiteral("You can download it at address ") + QString::fromStdString(ServicePageAddress(kHomePage)),
             QString(),
             QStringLiteral("With best regards from \"Vantorel\" developers!")};
+}
+
+QString TSendToFriendForm::InvitationText()
+{
+    const QStringList lines = InvitationLines();
+    QString text;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        if (i + 1 < lines.size() && !lines[i].endsWith(QLatin1Char(' ')))
+            text += QLatin1Char('\n');
+    }
+    return text;
 }
 
 bool TSendToFriendForm::RecipientAddressAccepted(const QString &address)

@@ -34,8 +34,11 @@ public:
 
     // An address has an "@" and a "." somewhere after it.
     static bool RecipientAddressAccepted(const QString &address);
-    // The invitation shown at the top, line by line.
+    // The invitation shown at the top, line by line as written.
     static QStringList InvitationLines();
+    // The invitation as the memo shows it: a line that ends in a blank goes on in the next, so the
+    // memo wraps whole sentences at its own width instead of breaking each written line again.
+    static QString InvitationText();
 
     // Opens the service's home page in the browser; the dialog stays open.
     void Label1Click();

@@ -21,11 +21,27 @@ TStatusPanels::TStatusPanels(int panelCount, int height, bool lastTakesRest, QWi
 void TStatusPanels::SetText(int index, const QString &text)
 {
     TPanel &panel = FPanels[static_cast<std::size_t>(index)];
+    const int before = TextsWidth();
     panel.Text = text;
     // The text starts 4 pixels in and is clipped 2 before the panel's edge; 2 more to spare.
     panel.TextWidth = FGrowToText ? fontMetrics().horizontalAdvance(text) + 8 : 0;
     panel.DrawnWidth = std::max(panel.Width, panel.TextWidth);
+    if (TextsWidth() != before)
+        updateGeometry(); // the window and its splitters make room for the longer texts
     update();
+}
+
+int TStatusPanels::TextsWidth() const
+{
+    int width = 0;
+    for (const TPanel &panel : FPanels)
+        width += panel.TextWidth;
+    return width;
+}
+
+QSize TStatusPanels::minimumSizeHint() const
+{
+    return FGrowToText ? QSize(TextsWidth(), height()) : QWidget::minimumSizeHint();
 }
 
 void TStatusPanels::SetPanelWidth(int index, int width)

@@ -28,6 +28,8 @@ public:
     void SetGrowToText(bool grow) { FGrowToText = grow; }
     // The rectangle of a panel in the bar's client coordinates.
     QRect PanelRect(int index) const;
+    // Panels that grow to their texts ask for the room that shows every text whole.
+    QSize minimumSizeHint() const override;
 
     std::function<void(QPainter &, int, const QRect &)> OnDrawPanel;
 
@@ -47,6 +49,7 @@ private:
         bool OwnerDraw = false;
     };
     std::vector<int> FittedWidths() const;
+    int TextsWidth() const;
     std::vector<TPanel> FPanels;
     bool FLastTakesRest;
     bool FGrowToText = false;

@@ -9,6 +9,12 @@
 
 namespace vantorel {
 
+bool HasLogoWriter(const std::string &logoName)
+{
+    const std::string ext = AsciiUpper(ExtractExtension(logoName));
+    return ext == ".BMP" || ext == ".JPG" || ext == ".JPEG" || ext == ".GIF" || ext == ".PNG";
+}
+
 bool WriteLogoFile(const TBitmap &logo, const std::string &logoName, const std::string &target, int jpegQuality,
                    int gifBits)
 {

@@ -7,6 +7,10 @@
 
 namespace vantorel {
 
+// Whether a writer serves the extension of a logo's name (".BMP", ".JPG"/".JPEG", ".GIF", ".PNG",
+// in any case).
+bool HasLogoWriter(const std::string &logoName);
+
 // Writes a logo by the upper-cased extension of the logo's name (".BMP", ".JPG"/".JPEG",
 // ".GIF", ".PNG"); the target's own extension plays no part. Returns false, writing nothing,
 // for any other extension; raises EImageError when the write fails.

@@ -27,7 +27,9 @@ bool LaunchBrowser(const std::string &address, std::string &failure)
     pid_t pid = 0;
     const int error = ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
     if (error != 0) {
-        failure = std::string(std::strerror(error)) + " " + command;
+        // The system's reason and the command, then the address, which the user may still open by hand.
+        failure =
+            std::string(std::strerror(error)) + " " + command + "\n\nOpen this address in your web browser: " + address;
         return false;
     }
     // Reap the browser when it ends so it leaves no zombie behind.

@@ -1,22 +1,19 @@
 #include "QtPromptService.h"
 
 #include <QFileDialog>
-#include <QFontMetrics>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 
+#include "DialogFrame.h"
+
 namespace vantorel {
 
 namespace {
 
 QString ToQt(const std::string &text) { return QString::fromStdString(text); }
-
-// Room a window manager takes beside a centred caption: the window's icon on one side and its
-// buttons on the other, so twice the wider of the two.
-constexpr int kTitleBarAllowance = 160;
 
 // Boxes shown before the main window (start-up) belong to no window: centred on a window that
 // is not shown they would sit near the screen's top-left corner.
@@ -40,15 +37,11 @@ protected:
     }
 };
 
-// At least as wide as the caption needs in a title bar (drawn bold by most window managers),
-// so that the manager does not cut it short. The input dialog's layout fixes its size, so the
-// prompt takes the missing width.
-void FitCaption(QInputDialog &dialog)
+// At least as wide as the caption needs in a title bar, so that the window manager does not cut
+// it short. The input dialog's layout fixes its size, so the prompt takes the missing width.
+void FitPromptCaption(QInputDialog &dialog)
 {
-    QFont titleFont = dialog.font();
-    titleFont.setBold(true);
-    const int caption = QFontMetrics(titleFont).horizontalAdvance(dialog.windowTitle()) + kTitleBarAllowance;
-    const int missing = caption - dialog.minimumSizeHint().width();
+    const int missing = CaptionWidth(dialog.windowTitle()) - dialog.minimumSizeHint().width();
     if (auto *prompt = dialog.findChild<QLabel *>(); prompt && missing > 0)
         prompt->setMinimumWidth(prompt->minimumSizeHint().width() + missing);
 }
@@ -152,7 +145,7 @@ bool TQtPromptService::InputQuery(const std::string &caption, const std::string 
     dialog.setTextValue(ToQt(value));
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("Cancel"));
-    FitCaption(dialog);
+    FitPromptCaption(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     value = dialog.textValue().toStdString();

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "DialogAnswers.h"
+#include "DialogFrame.h"
 #include "FileFormatChoice.h"
 #include "ImageCodecs.h"
 #include "LogoTreeModel.h"
@@ -169,6 +170,7 @@ TEST_F(AcquireCommandTest, TheFormatChoiceOpensOnPNGThenOnTheLastChoiceAndItsCan
     FDialogs.Actions[kFormatChoice] = [&](QDialog &dialog) {
         auto &choice = static_cast<TFileFormatChoiceForm &>(dialog);
         openedOn.push_back(choice.FileFormatComboBox->currentIndex());
+        EXPECT_GE(choice.width(), CaptionWidth(choice.windowTitle())); // the title bar shows it whole
         choice.FileFormatComboBox->setCurrentIndex(iffGIF);
         choice.OKButton->click();
     };

@@ -14,6 +14,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -411,6 +412,7 @@ TEST_F(MainWindowDisplayTest, AnUploadedLogoShowsItsAddressesAndUploadAgain)
     Select("Pets/dog.jpeg");
     EXPECT_EQ(Form().ImageWapURL->toPlainText(), "http://wap.vantorel.example/get.php?id=42");
     EXPECT_EQ(Form().ImageWapShortURL->text(), "http://wap.vantorel.example/get.php");
+    EXPECT_EQ(Form().ImageWapShortURL->cursorPosition(), 0); // shown from its start
     EXPECT_EQ(Form().ImageID->text(), "42");
     EXPECT_EQ(Form().UploadButton->text(), "Upload again");
     EXPECT_EQ(Form().UploadMenuItem->text(), "Upload again");
@@ -1049,6 +1051,24 @@ TEST_F(MainWindowSaveTest, AFrameOffThePictureIsRefused)
     EXPECT_EQ(FPrompts.Prompts().size(), 1u); // no file dialog
 }
 
+TEST_F(MainWindowSaveTest, ALogoOfAFormatNoWriterServesIsRefusedByItsCauseBeforeAFileIsChosen)
+{
+    // A TIFF picture is read, so Open accepts it when its path is typed in.
+    const std::string scan = FOut / "scan.tif";
+    ASSERT_TRUE(QImage(32, 32, QImage::Format_RGB32).save(QString::fromStdString(scan), "TIFF"));
+    Select("Pets");
+    FPrompts.AnswerFile(scan);
+    Form().Open1Click();
+    ASSERT_EQ(Form().LogoTree().Selected(), Node("Pets/scan.tif"));
+    FPrompts.Clear();
+    Form().SaveLogoToFile();
+    ASSERT_EQ(FPrompts.Prompts().size(), 1u); // no file dialog
+    EXPECT_EQ(FPrompts.Prompts()[0].Caption, "Error");
+    EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"The logo \"scan.tif\" cannot be saved: Vantorel saves logos "
+                                                         "only as BMP, JPG, GIF or PNG files. Convert it to one of "
+                                                         "these formats first (Edit, Convert to)."});
+}
+
 // ---------------------------------------------------------------------------------------------
 // Convert, mirror and rotate
 
@@ -1345,6 +1365,21 @@ TEST_F(MainWindowLayoutTest, TheSmallestWindowKeepsEveryControlOfTheLogoPanelWho
         EXPECT_GE(control->width(), control->minimumSizeHint().width()) << control->metaObject()->className();
     }
     EXPECT_GE(f.TargetBkgndScrollBox->viewport()->width(), 128); // a logo of the start size
+}
+
+TEST_F(MainWindowLayoutTest, EveryImageStatusPanelReadsWholeInTheSmallestWindow)
+{
+    TMainAppForm &f = Form();
+    // The shown logo's texts reach the window through one layout request per level of the layout.
+    for (int level = 0; level < 8; ++level)
+        QApplication::processEvents();
+    f.resize(1, 1); // the smallest the window allows
+    QApplication::processEvents();
+    const TStatusPanels &bar = *f.ImageStatusBar;
+    EXPECT_LE(bar.mapTo(&f, QPoint(bar.width(), 0)).x(), f.width());
+    for (int i = 0; i < bar.Count(); ++i)
+        EXPECT_GE(bar.PanelRect(i).width() - 6, bar.fontMetrics().horizontalAdvance(bar.Text(i)))
+            << bar.Text(i).toStdString() << " at " << f.width();
 }
 
 TEST_F(MainWindowLayoutTest, ASizeTypedAboveTheRangeBecomesTheLargestSize)

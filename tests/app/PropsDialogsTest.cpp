@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "DialogFrame.h"
 #include "ImageCodecs.h"
 #include "OptionsForm.h"
 #include "TestSupport.h"
@@ -171,19 +172,21 @@ TEST_F(PropsDialogsTest, GifDialogFollowsItsOwnOptions)
     EXPECT_EQ(FileValues().gifbitdepth, 3);
 }
 
-TEST_F(PropsDialogsTest, DialogSizeFollowsTheLogoWithinTheMinimum)
+TEST_F(PropsDialogsTest, DialogSizeFollowsTheLogoWithinTheMinimumAndTheCaption)
 {
     struct Case {
         int width, height;
         QSize size;
     } cases[] = {{100, 80, {200, 290}}, {300, 250, {316, 430}}, {300, 200, {316, 380}}, {184, 110, {200, 290}}};
+    // Never so narrow that the window manager cuts the caption.
+    auto expected = [](const QDialog &d, QSize size) { return size.expandedTo({CaptionWidth(d.windowTitle()), 0}); };
     for (const Case &c : cases) {
         FJPEG.SizeToLogo(c.width, c.height);
         FGIF.SizeToLogo(c.width, c.height);
         FJPEG.show();
         FGIF.show();
-        EXPECT_EQ(FJPEG.size(), c.size) << c.width << "x" << c.height;
-        EXPECT_EQ(FGIF.size(), c.size) << c.width << "x" << c.height;
+        EXPECT_EQ(FJPEG.size(), expected(FJPEG, c.size)) << c.width << "x" << c.height;
+        EXPECT_EQ(FGIF.size(), expected(FGIF, c.size)) << c.width << "x" << c.height;
         // Fixed: the user cannot resize it.
         EXPECT_EQ(FJPEG.minimumSize(), FJPEG.maximumSize());
         FJPEG.reject();

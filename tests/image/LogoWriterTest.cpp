@@ -58,6 +58,7 @@ TEST_P(WriteLogoFileByName, TheLogoNameNotTheTargetChoosesTheWriter)
     const TWriterRow &row = GetParam();
     TTempDir dir;
     const std::string target = dir / row.Target;
+    EXPECT_EQ(HasLogoWriter(row.LogoName), row.Written); // the question agrees with the writers
     EXPECT_EQ(WriteLogoFile(ColourfulLogo(), row.LogoName, target, 90, 8), row.Written);
     EXPECT_EQ(FileKind(target), row.Kind);
 }

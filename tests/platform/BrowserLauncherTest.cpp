@@ -30,12 +30,14 @@ TEST_F(BrowserLauncherTest, StartsTheBrowserCommandWithTheAddress)
     EXPECT_EQ(test::ReadFile(dir / "called"), "http://example.invalid/page?a=1&b=2\n");
 }
 
-TEST_F(BrowserLauncherTest, MissingBrowserGivesTheSystemReasonAndTheCommand)
+TEST_F(BrowserLauncherTest, MissingBrowserGivesTheSystemReasonTheCommandAndTheAddress)
 {
     ::setenv("BROWSER", "/nonexistent/browser", 1);
     std::string failure;
-    EXPECT_FALSE(LaunchBrowser("http://x", failure));
-    EXPECT_EQ(failure, "No such file or directory /nonexistent/browser");
+    EXPECT_FALSE(LaunchBrowser("http://x/faq.php", failure));
+    EXPECT_EQ(
+        failure,
+        "No such file or directory /nonexistent/browser\n\nOpen this address in your web browser: http://x/faq.php");
 }
 
 TEST_F(BrowserLauncherTest, WithoutBrowserVariableXdgOpenIsUsed)
