@@ -2,7 +2,11 @@
 // the same settings, every way out of the source's dialog must leave the next acquisition
 // working, and nothing of the manager may stay behind.
 #include <chrono>
+#include <csignal>
 #include <fstream>
+#include <sstream>
+
+#include <unistd.h>
 
 #include <QLabel>
 #include <QWindow>
@@ -95,6 +99,60 @@ TEST_F(SaneScanTest, EveryWayOutWithoutAPictureShowsNoBoxAndTheNextScanWorks)
     }
     EXPECT_EQ(error, "Scanning failed: Document feeder jammed");
     EXPECT_TRUE(Boxes.empty());
+}
+
+// The helper program that this process started, or 0.
+pid_t HelperProcess()
+{
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const std::size_t name = line.find(" (vantorel-sane-h"), end = line.rfind(") ");
+        if (name == std::string::npos || end == std::string::npos)
+            continue;
+        std::istringstream fields(line.substr(end + 2));
+        char state = 0;
+        pid_t parent = 0;
+        fields >> state >> parent;
+        if (parent == ::getpid() && state != 'Z')
+            return static_cast<pid_t>(std::stol(line));
+    }
+    return 0;
+}
+
+TEST_F(SaneScanTest, AHelperKilledDuringAScanFailsItAndTheNextScanWorks)
+{
+    std::chrono::steady_clock::time_point scanStarted;
+    QString error;
+    // A whole scan of this one takes over ten seconds: half a second in, it is running.
+    ConfigureSane("mode Gray\nbr_x 200.0\nbr_y 200.0\nread-limit true\nread-limit-size 1000\nread-delay true\n"
+                  "read-delay-duration 200000\n");
+    EXPECT_EQ(Acquire(0, {[&](QDialog *dialog) {
+                              return PressScan(dialog) && (scanStarted = std::chrono::steady_clock::now(), true);
+                          },
+                          [&](QDialog *) {
+                              const pid_t helper = HelperProcess();
+                              return std::chrono::steady_clock::now() - scanStarted > std::chrono::milliseconds(500) &&
+                                     helper > 0 && ::kill(helper, SIGKILL) == 0;
+                          },
+                          [&](QDialog *dialog) {
+                              error = dialog->findChild<QLabel *>("MessageLabel")->text();
+                              return dialog->findChild<QPushButton *>("ScanButton")->isEnabled();
+                          },
+                          PressCancel}),
+              nullptr);
+    EXPECT_EQ(error, "Scanning failed: Error during device I/O");
+    EXPECT_EQ(HelperProcess(), 0);
+    ConfigureSane();
+    TW_HANDLE dib = Acquire(0, {PressScan});
+    EXPECT_EQ(TWAIN_DibWidth(dib), 59);
+    TWAIN_FreeNative(dib);
+    EXPECT_TRUE(Boxes.empty());
+    // Every scan ran in a helper: nothing of SANE ever came into this process.
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        EXPECT_EQ(line.find("libsane"), std::string::npos) << line;
 }
 
 TEST_F(SaneScanTest, WithoutDevicesEveryTryShowsOneBox)
