@@ -20,12 +20,13 @@ enum class TSaneCall : std::uint8_t {
     Open,         // name -> status, pixel types, pixel type
     SetPixelType, // type -> status, pixel types, pixel type
     Close,        // -> status
-    Scan,         // -> Frame, Data..., (Frame, Data...)..., End
+    Scan,         // -> Frame, Data..., (Frame, Data...)..., End, Idle
     Cancel,       // ends a running scan early; no answer of its own
     // The news of a scan.
     Frame, // SANE_Parameters
     Data,  // the frame's bytes as sane_read gave them
     End,   // status, dots per inch
+    Idle,  // the device has ended the scan (sane_cancel) and takes requests again
 };
 
 class TSaneMessage {

@@ -151,8 +151,13 @@ TW_UINT16 TSaneManager::OpenSource(TW_IDENTITY &identity, TW_UINT16 &condition)
         return TWRC_FAILURE;
     }
     SANE_Status status;
-    std::shared_ptr<TSaneHelper> helper = Helper(status);
-    std::unique_ptr<TSaneScanner> scanner = helper ? TSaneScanner::Open(helper, devices[index].Name, status) : nullptr;
+    // The manager outlives its sources.
+    std::unique_ptr<TSaneScanner> scanner = TSaneScanner::Open(
+        [this] {
+            SANE_Status started;
+            return Helper(started);
+        },
+        devices[index].Name, status);
     if (!scanner) {
         condition = ConditionOfSaneStatus(status);
         return TWRC_FAILURE;

@@ -18,22 +18,36 @@ constexpr int CancelCheckMs = 100;
 
 } // namespace
 
-std::unique_ptr<TSaneScanner> TSaneScanner::Open(std::shared_ptr<TSaneHelper> helper, const std::string &deviceName,
+std::unique_ptr<TSaneScanner> TSaneScanner::Open(TStartHelper startHelper, const std::string &deviceName,
                                                  SANE_Status &status)
 {
+    std::unique_ptr<TSaneScanner> scanner(new TSaneScanner(std::move(startHelper), deviceName));
+    status = scanner->OpenDevice();
+    return status == SANE_STATUS_GOOD ? std::move(scanner) : nullptr;
+}
+
+SANE_Status TSaneScanner::OpenDevice()
+{
+    FHelper = FStartHelper();
     TSaneMessage request(TSaneCall::Open), reply;
-    request.Put(deviceName);
-    if (!helper->Call(request, reply, RequestMs)) {
-        status = SANE_STATUS_IO_ERROR;
-        return nullptr;
-    }
-    std::unique_ptr<TSaneScanner> scanner(new TSaneScanner(std::move(helper)));
-    status = scanner->ReadReply(reply);
-    if (status != SANE_STATUS_GOOD) {
-        scanner->FHelper.reset(); // nothing is open to close
-        return nullptr;
-    }
-    return scanner;
+    request.Put(FDeviceName);
+    const SANE_Status status =
+        FHelper && FHelper->Call(request, reply, RequestMs) ? ReadReply(reply) : SANE_STATUS_IO_ERROR;
+    if (status != SANE_STATUS_GOOD)
+        FHelper.reset(); // nothing is open to close
+    return status;
+}
+
+bool TSaneScanner::Ready()
+{
+    if (FHelper && FHelper->Alive())
+        return true;
+    const TW_UINT16 type = FType;
+    if (OpenDevice() != SANE_STATUS_GOOD)
+        return false;
+    if (FType != type && std::find(FTypes.begin(), FTypes.end(), type) != FTypes.end())
+        RequestPixelType(type);
+    return FHelper != nullptr;
 }
 
 TSaneScanner::~TSaneScanner()
@@ -72,6 +86,11 @@ SANE_Status TSaneScanner::SetPixelType(TW_UINT16 type)
 {
     if (std::find(FTypes.begin(), FTypes.end(), type) == FTypes.end())
         return SANE_STATUS_INVAL;
+    return Ready() ? RequestPixelType(type) : SANE_STATUS_IO_ERROR;
+}
+
+SANE_Status TSaneScanner::RequestPixelType(TW_UINT16 type)
+{
     TSaneMessage request(TSaneCall::SetPixelType), reply;
     request.Put(std::int32_t{type});
     if (!FHelper->Call(request, reply, RequestMs))
@@ -87,13 +106,13 @@ void TSaneScanner::StartScan(std::function<void()> ended)
     FResult = nullptr;
     FStatus = SANE_STATUS_GOOD;
     // Sent from here, so that no Cancel of this scan can reach the helper before it.
-    const bool asked = FHelper->Send(TSaneMessage(TSaneCall::Scan), RequestMs);
+    const bool asked = Ready() && FHelper->Send(TSaneMessage(TSaneCall::Scan), RequestMs);
     FWorker = std::thread([this, asked, ended = std::move(ended)] { Run(asked, ended); });
 }
 
 void TSaneScanner::Cancel()
 {
-    if (!FWorker.joinable() || FCancelled.exchange(true))
+    if (!FWorker.joinable() || FCancelled.exchange(true) || !FHelper)
         return;
     // The worker waits for the helper's answer, and kills it when none comes.
     FHelper->Send(TSaneMessage(TSaneCall::Cancel), CancelMs);
@@ -117,11 +136,14 @@ SANE_Status TSaneScanner::ReadScan(double &dotsPerInch, TW_HANDLE &dib)
     std::optional<SANE_Status> told;       // the helper's, at the end of the scan
     std::optional<TClock::time_point> cancelBy;
     TClock::time_point lastNews = TClock::now();
-    while (!told) {
+    bool idle = false;
+    while (!idle) {
         const TClock::time_point now = TClock::now();
-        if (!cancelBy && (FCancelled || status != SANE_STATUS_GOOD)) {
+        // Once the scan is told, the device must end it soon: no picture waits for a driver stuck
+        // in sane_cancel.
+        if (!cancelBy && (told || FCancelled || status != SANE_STATUS_GOOD)) {
             // A picture that cannot be made is not read to its end.
-            if (!FCancelled)
+            if (!told && !FCancelled)
                 FHelper->Send(TSaneMessage(TSaneCall::Cancel), CancelMs);
             cancelBy = now + std::chrono::milliseconds(CancelMs);
         }
@@ -153,14 +175,19 @@ SANE_Status TSaneScanner::ReadScan(double &dotsPerInch, TW_HANDLE &dib)
             message.Get(dotsPerInch);
             told = static_cast<SANE_Status>(end);
             break;
+        case TSaneCall::Idle:
+            idle = true;
+            break;
         default:
             break;
         }
     }
-    if (!told) {
-        // Gone, or silent past its time: the helper is ended, as a device that failed.
+    if (!idle) {
+        // Gone, or silent past its time: the helper is ended; before the end of the scan, that is
+        // a device that failed.
         FHelper->Kill();
-        told = SANE_STATUS_IO_ERROR;
+        if (!told)
+            told = SANE_STATUS_IO_ERROR;
     }
     if (status == SANE_STATUS_GOOD)
         status = *told;

@@ -18,11 +18,15 @@
 
 namespace vantorel {
 
+// Gives the manager's running helper, starting one when there is none; nullptr when none starts.
+using TStartHelper = std::function<std::shared_ptr<TSaneHelper>()>;
+
 class TSaneScanner {
 public:
     // Opens the device in the helper; nullptr with SANE's reason in status when it cannot be
-    // opened.
-    static std::unique_ptr<TSaneScanner> Open(std::shared_ptr<TSaneHelper> helper, const std::string &deviceName,
+    // opened. Should that helper end, the device is opened again in a new one for the next
+    // request, with the pixel type it had.
+    static std::unique_ptr<TSaneScanner> Open(TStartHelper startHelper, const std::string &deviceName,
                                               SANE_Status &status);
     // Cancels a running scan, waits for its worker and closes the device.
     ~TSaneScanner();
@@ -51,13 +55,22 @@ public:
     TW_HANDLE TakeResult(SANE_Status &status);
 
 private:
-    explicit TSaneScanner(std::shared_ptr<TSaneHelper> helper) : FHelper(std::move(helper)) {}
+    TSaneScanner(TStartHelper startHelper, std::string deviceName)
+        : FStartHelper(std::move(startHelper)), FDeviceName(std::move(deviceName))
+    {
+    }
+    SANE_Status OpenDevice();
+    // Whether the device is open in a running helper, opening it again when its helper is gone.
+    bool Ready();
+    SANE_Status RequestPixelType(TW_UINT16 type);
     // Reads the status and the pixel types of a reply to Open or SetPixelType.
     SANE_Status ReadReply(TSaneMessage &reply);
     // asked: whether the helper took the request to scan.
     void Run(bool asked, std::function<void()> ended);
     SANE_Status ReadScan(double &dotsPerInch, TW_HANDLE &dib);
 
+    TStartHelper FStartHelper;
+    std::string FDeviceName;
     std::shared_ptr<TSaneHelper> FHelper;
     std::vector<TW_UINT16> FTypes;
     TW_UINT16 FType = TWPT_RGB;

@@ -119,6 +119,7 @@ void Scan()
 {
     if (!GHandle) {
         Send(TSaneMessage(TSaneCall::End).Put(std::int32_t{SANE_STATUS_INVAL}).Put(0.0));
+        Send(TSaneMessage(TSaneCall::Idle));
         return;
     }
     // Options are read before the scan starts: SANE takes no such call while it runs.
@@ -157,11 +158,13 @@ void Scan()
             break;
         status = sane_start(GHandle);
     }
-    // Every scan ends with sane_cancel, a completed one too.
-    sane_cancel(GHandle);
     if (cancelled || CancelAsked())
         status = SANE_STATUS_CANCELLED;
+    // The picture is whole before the device ends the scan: some drivers hang in that.
     Send(TSaneMessage(TSaneCall::End).Put(std::int32_t{status}).Put(dotsPerInch));
+    // Every scan ends with sane_cancel, a completed one too.
+    sane_cancel(GHandle);
+    Send(TSaneMessage(TSaneCall::Idle));
 }
 
 } // namespace
