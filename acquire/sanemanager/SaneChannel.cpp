@@ -40,19 +40,22 @@ bool WaitFor(int socket, short events, const TClock::time_point *deadline)
 }
 
 // Reads exactly size bytes; Broken on end of file or error, TimedOut when the deadline passes.
+// What has arrived is taken first: the wait is only for what has not.
 TSaneReceive ReadAll(int socket, void *data, std::size_t size, const TClock::time_point *deadline)
 {
     auto *at = static_cast<std::uint8_t *>(data);
     while (size > 0) {
-        if (!WaitFor(socket, POLLIN, deadline))
-            return TSaneReceive::TimedOut;
         const ssize_t got = ::recv(socket, at, size, MSG_DONTWAIT);
         if (got == 0)
             return TSaneReceive::Broken;
         if (got < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
-                continue;
-            return TSaneReceive::Broken;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                if (!WaitFor(socket, POLLIN, deadline))
+                    return TSaneReceive::TimedOut;
+            } else if (errno != EINTR) {
+                return TSaneReceive::Broken;
+            }
+            continue;
         }
         at += got;
         size -= static_cast<std::size_t>(got);
@@ -71,7 +74,9 @@ TSaneMessage &TSaneMessage::Put(const std::string &text)
 TSaneMessage &TSaneMessage::PutBytes(const void *data, std::size_t size)
 {
     const auto *bytes = static_cast<const std::uint8_t *>(data);
+    FBytes.resize(FSize);
     FBytes.insert(FBytes.end(), bytes, bytes + size);
+    FSize = FBytes.size();
     return *this;
 }
 
@@ -79,7 +84,7 @@ bool TSaneMessage::Get(std::string &text)
 {
     const std::size_t at = FAt;
     std::int32_t size = 0;
-    if (!Get(size) || size < 0 || static_cast<std::size_t>(size) > FBytes.size() - FAt) {
+    if (!Get(size) || size < 0 || static_cast<std::size_t>(size) > FSize - FAt) {
         FAt = at;
         return false;
     }
@@ -90,32 +95,42 @@ bool TSaneMessage::Get(std::string &text)
 
 bool TSaneMessage::GetBytes(void *data, std::size_t size)
 {
-    if (FAt > FBytes.size() || size > FBytes.size() - FAt)
+    if (FAt > FSize || size > FSize - FAt)
         return false;
     std::memcpy(data, FBytes.data() + FAt, size);
     FAt += size;
     return true;
 }
 
+void TSaneMessage::Reset(std::size_t size)
+{
+    if (FBytes.size() < size)
+        FBytes.resize(size);
+    FSize = size;
+    FAt = 1;
+}
+
 bool SendSaneMessage(int socket, const TSaneMessage &message, int timeoutMs)
 {
-    const std::uint32_t length = static_cast<std::uint32_t>(message.Bytes().size());
+    const std::uint32_t length = static_cast<std::uint32_t>(message.Size());
     const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
     iovec parts[2] = {{const_cast<std::uint32_t *>(&length), sizeof length},
-                      {const_cast<std::uint8_t *>(message.Bytes().data()), length}};
+                      {const_cast<std::uint8_t *>(message.Data()), length}};
     iovec *part = parts;
     int count = 2;
     while (count > 0) {
-        if (!WaitFor(socket, POLLOUT, timeoutMs < 0 ? nullptr : &deadline))
-            return false;
         msghdr header{};
         header.msg_iov = part;
         header.msg_iovlen = static_cast<std::size_t>(count);
         ssize_t sent = ::sendmsg(socket, &header, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
-                continue;
-            return false;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                if (!WaitFor(socket, POLLOUT, timeoutMs < 0 ? nullptr : &deadline))
+                    return false;
+            } else if (errno != EINTR) {
+                return false;
+            }
+            continue;
         }
         while (count > 0 && static_cast<std::size_t>(sent) >= part->iov_len) {
             sent -= static_cast<ssize_t>(part->iov_len);
@@ -133,18 +148,19 @@ bool SendSaneMessage(int socket, const TSaneMessage &message, int timeoutMs)
 TSaneReceive ReceiveSaneMessage(int socket, TSaneMessage &message, int timeoutMs)
 {
     const TClock::time_point start = TClock::now() + std::chrono::milliseconds(timeoutMs);
-    if (!WaitFor(socket, POLLIN, timeoutMs < 0 ? nullptr : &start))
-        return TSaneReceive::TimedOut;
-    const TClock::time_point rest = TClock::now() + std::chrono::milliseconds(RestOfMessageMs);
     std::uint32_t length = 0;
-    TSaneReceive result = ReadAll(socket, &length, sizeof length, &rest);
+    // The first byte may take its time; the rest of the message may not.
+    TSaneReceive result = ReadAll(socket, &length, 1, timeoutMs < 0 ? nullptr : &start);
+    if (result != TSaneReceive::Done)
+        return result;
+    const TClock::time_point rest = TClock::now() + std::chrono::milliseconds(RestOfMessageMs);
+    result = ReadAll(socket, reinterpret_cast<std::uint8_t *>(&length) + 1, sizeof length - 1, &rest);
     if (result != TSaneReceive::Done)
         return TSaneReceive::Broken;
     if (length == 0 || length > MaxSaneMessage)
         return TSaneReceive::Broken;
-    message = TSaneMessage();
-    message.Bytes().resize(length);
-    result = ReadAll(socket, message.Bytes().data(), length, &rest);
+    message.Reset(length);
+    result = ReadAll(socket, message.Data(), length, &rest);
     return result == TSaneReceive::Done ? TSaneReceive::Done : TSaneReceive::Broken;
 }
 

@@ -32,9 +32,9 @@ enum class TSaneCall : std::uint8_t {
 class TSaneMessage {
 public:
     TSaneMessage() = default;
-    explicit TSaneMessage(TSaneCall kind) : FBytes{static_cast<std::uint8_t>(kind)} {}
+    explicit TSaneMessage(TSaneCall kind) : FBytes{static_cast<std::uint8_t>(kind)}, FSize(1) {}
 
-    TSaneCall Kind() const { return FBytes.empty() ? TSaneCall{} : static_cast<TSaneCall>(FBytes[0]); }
+    TSaneCall Kind() const { return FSize == 0 ? TSaneCall{} : static_cast<TSaneCall>(FBytes[0]); }
 
     TSaneMessage &Put(std::int32_t value) { return PutBytes(&value, sizeof value); }
     TSaneMessage &Put(double value) { return PutBytes(&value, sizeof value); }
@@ -48,13 +48,18 @@ public:
     bool GetBytes(void *data, std::size_t size);
     // What follows the kind: a Data message's bytes.
     const std::uint8_t *Payload() const { return FBytes.data() + 1; }
-    std::size_t PayloadSize() const { return FBytes.empty() ? 0 : FBytes.size() - 1; }
+    std::size_t PayloadSize() const { return FSize == 0 ? 0 : FSize - 1; }
 
-    std::vector<std::uint8_t> &Bytes() { return FBytes; }
-    const std::vector<std::uint8_t> &Bytes() const { return FBytes; }
+    // Makes the message size bytes long, to be filled through Data() and read from the start.
+    // The buffer only grows: one kept for a scan's data is not cleared for every read.
+    void Reset(std::size_t size);
+    std::uint8_t *Data() { return FBytes.data(); }
+    const std::uint8_t *Data() const { return FBytes.data(); }
+    std::size_t Size() const { return FSize; }
 
 private:
-    std::vector<std::uint8_t> FBytes;
+    std::vector<std::uint8_t> FBytes; // at least FSize bytes
+    std::size_t FSize = 0;
     std::size_t FAt = 1;
 };
 

@@ -7,8 +7,10 @@
 #include <thread>
 
 #include <dlfcn.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +28,27 @@ void Reap(pid_t pid)
 {
     while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
+}
+
+// Reaps the child once it ends within ms; false when it has not.
+bool ReapWithin(pid_t pid, int ms)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    const int process = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    while (::waitpid(pid, nullptr, WNOHANG) == 0) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        if (process >= 0) {
+            pollfd ended{process, POLLIN, 0};
+            ::poll(&ended, 1, static_cast<int>(left.count()));
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    if (process >= 0)
+        ::close(process);
+    return ::waitpid(pid, nullptr, WNOHANG) != 0;
 }
 
 } // namespace
@@ -47,6 +70,9 @@ std::shared_ptr<TSaneHelper> TSaneHelper::Start(SANE_Status &status)
     int ends[2];
     if (program.empty() || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         return nullptr;
+    // Room for a few reads of a scan on their way, so that the helper seldom waits for us.
+    const int room = 1024 * 1024;
+    ::setsockopt(ends[1], SOL_SOCKET, SO_SNDBUF, &room, sizeof room);
     // The helper's end becomes its descriptor 3, the one it inherits; every other descriptor of
     // ours is closed on exec.
     posix_spawn_file_actions_t actions;
@@ -78,14 +104,9 @@ TSaneHelper::~TSaneHelper()
     if (FPid <= 0)
         return;
     // The helper ends SANE when its socket closes; one stuck in a driver is killed.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(EndingMs);
-    while (::waitpid(FPid, nullptr, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(FPid, SIGKILL);
-            Reap(FPid);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!ReapWithin(FPid, EndingMs)) {
+        ::kill(FPid, SIGKILL);
+        Reap(FPid);
     }
 }
 

@@ -137,6 +137,7 @@ SANE_Status TSaneScanner::ReadScan(double &dotsPerInch, TW_HANDLE &dib)
     std::optional<TClock::time_point> cancelBy;
     TClock::time_point lastNews = TClock::now();
     bool idle = false;
+    TSaneMessage message; // one buffer for all the news
     while (!idle) {
         const TClock::time_point now = TClock::now();
         // Once the scan is told, the device must end it soon: no picture waits for a driver stuck
@@ -151,7 +152,6 @@ SANE_Status TSaneScanner::ReadScan(double &dotsPerInch, TW_HANDLE &dib)
         if (now >= limit)
             break;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - now).count();
-        TSaneMessage message;
         const TSaneReceive received =
             FHelper->Receive(message, static_cast<int>(std::min<long long>(left, CancelCheckMs)));
         if (received == TSaneReceive::TimedOut)

@@ -139,9 +139,9 @@ void Scan()
                 cancelled = true;
                 sane_cancel(GHandle);
             }
-            data.Bytes().resize(1 + ReadChunk);
+            data.Reset(1 + ReadChunk);
             SANE_Int length = 0;
-            const SANE_Status read = sane_read(GHandle, data.Bytes().data() + 1, ReadChunk, &length);
+            const SANE_Status read = sane_read(GHandle, data.Data() + 1, ReadChunk, &length);
             if (read == SANE_STATUS_EOF)
                 break;
             if (cancelled)
@@ -149,7 +149,7 @@ void Scan()
             else if (read != SANE_STATUS_GOOD)
                 status = read;
             else if (length > 0) {
-                data.Bytes().resize(1 + static_cast<std::size_t>(std::min(length, ReadChunk)));
+                data.Reset(1 + static_cast<std::size_t>(std::min(length, ReadChunk)));
                 Send(data);
             }
         }
