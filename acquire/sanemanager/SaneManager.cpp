@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include <dlfcn.h>
-
 #include <QCoreApplication>
 #include <QThread>
 
@@ -66,21 +64,16 @@ __attribute__((destructor)) void UnloadManager()
 
 std::unique_ptr<TSaneManager> TSaneManager::Open(WId parent, SANE_Status &status)
 {
-    // libsane stays loaded once used: it keeps state of its own across sane_exit (its
-    // configuration folders, what its backends set up) that is not made to be loaded again.
-    ::dlopen("libsane.so.1", RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
-    SANE_Int version = 0;
-    status = sane_init(&version, nullptr);
-    if (status != SANE_STATUS_GOOD)
+    std::shared_ptr<TSaneHelper> helper = TSaneHelper::Start(status);
+    if (!helper)
         return nullptr;
-    return std::unique_ptr<TSaneManager>(new TSaneManager(parent));
+    return std::unique_ptr<TSaneManager>(new TSaneManager(parent, std::move(helper)));
 }
 
 TSaneManager::~TSaneManager()
 {
     FSource.reset();
-    if (FSaneOpen)
-        sane_exit();
+    FHelper.reset();
 }
 
 void TSaneManager::Abandon()
@@ -89,9 +82,17 @@ void TSaneManager::Abandon()
         FSource->StopScan();
         (void)FSource.release(); // its Qt objects cannot be deleted from here
     }
-    if (FSaneOpen)
-        sane_exit();
-    FSaneOpen = false;
+    if (FHelper)
+        FHelper->Kill();
+    FHelper.reset();
+}
+
+std::shared_ptr<TSaneHelper> TSaneManager::Helper(SANE_Status &status)
+{
+    status = SANE_STATUS_GOOD;
+    if (!FHelper || !FHelper->Alive())
+        FHelper = TSaneHelper::Start(status);
+    return FHelper;
 }
 
 const std::vector<TSaneDevice> &TSaneManager::Devices(bool refresh)
@@ -100,12 +101,20 @@ const std::vector<TSaneDevice> &TSaneManager::Devices(bool refresh)
         return FDevices;
     FDevicesRead = true;
     FDevices.clear();
-    const SANE_Device **list = nullptr;
-    if (sane_get_devices(&list, SANE_FALSE) == SANE_STATUS_GOOD && list) {
-        auto text = [](SANE_String_Const s) { return std::string(s ? s : ""); };
-        for (; *list; ++list)
-            FDevices.push_back(
-                {text((*list)->name), text((*list)->vendor), text((*list)->model), text((*list)->type), {}});
+    SANE_Status status;
+    std::shared_ptr<TSaneHelper> helper = Helper(status);
+    TSaneMessage reply;
+    // A listing that takes too long ends the helper and finds no devices.
+    std::int32_t listed = SANE_STATUS_IO_ERROR, count = 0;
+    if (helper && helper->Call(TSaneMessage(TSaneCall::Devices), reply, DeviceListingMs) && reply.Get(listed) &&
+        listed == SANE_STATUS_GOOD && reply.Get(count)) {
+        for (std::int32_t i = 0; i < count; ++i) {
+            TSaneDevice device;
+            if (!reply.Get(device.Name) || !reply.Get(device.Vendor) || !reply.Get(device.Model) ||
+                !reply.Get(device.Type))
+                break;
+            FDevices.push_back(std::move(device));
+        }
     }
     MakeProductNames(FDevices);
     return FDevices;
@@ -142,7 +151,13 @@ TW_UINT16 TSaneManager::OpenSource(TW_IDENTITY &identity, TW_UINT16 &condition)
         return TWRC_FAILURE;
     }
     SANE_Status status;
-    std::unique_ptr<TSaneScanner> scanner = TSaneScanner::Open(devices[index].Name, status);
+    // The manager outlives its sources.
+    std::unique_ptr<TSaneScanner> scanner = TSaneScanner::Open(
+        [this] {
+            SANE_Status started;
+            return Helper(started);
+        },
+        devices[index].Name, status);
     if (!scanner) {
         condition = ConditionOfSaneStatus(status);
         return TWRC_FAILURE;

@@ -1,138 +1,53 @@
 #include "SaneScanner.h"
 
 #include <algorithm>
-#include <cstring>
-
-#include <sane/saneopts.h>
+#include <chrono>
+#include <optional>
 
 #include "SaneDib.h"
-#include "SaneSources.h"
 #include "TwainMemory.h"
 
 namespace vantorel {
 
 namespace {
 
-constexpr SANE_Int ReadChunk = 64 * 1024;
+using TClock = std::chrono::steady_clock;
 
-struct TOption {
-    SANE_Int Index = -1;
-    const SANE_Option_Descriptor *Desc = nullptr;
-    explicit operator bool() const { return Desc != nullptr; }
-};
-
-// An active option by name. Descriptors may change after a value is set, so options are looked
-// up afresh every time.
-TOption FindOption(SANE_Handle handle, const char *name)
-{
-    SANE_Int count = 0;
-    if (sane_control_option(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD)
-        return {};
-    for (SANE_Int i = 1; i < count; ++i) {
-        const SANE_Option_Descriptor *desc = sane_get_option_descriptor(handle, i);
-        if (desc && desc->name && std::strcmp(desc->name, name) == 0 && desc->type != SANE_TYPE_GROUP &&
-            SANE_OPTION_IS_ACTIVE(desc->cap))
-            return {i, desc};
-    }
-    return {};
-}
-
-bool IsStringList(const TOption &option)
-{
-    return option && option.Desc->type == SANE_TYPE_STRING &&
-           option.Desc->constraint_type == SANE_CONSTRAINT_STRING_LIST && option.Desc->constraint.string_list;
-}
-
-bool IsWord(const TOption &option)
-{
-    return option && (option.Desc->type == SANE_TYPE_INT || option.Desc->type == SANE_TYPE_FIXED) &&
-           option.Desc->size >= static_cast<SANE_Int>(sizeof(SANE_Word));
-}
-
-std::vector<std::string> StringList(const TOption &option)
-{
-    std::vector<std::string> list;
-    if (IsStringList(option))
-        for (const SANE_String_Const *s = option.Desc->constraint.string_list; *s; ++s)
-            list.emplace_back(*s);
-    return list;
-}
-
-std::string GetString(SANE_Handle handle, const TOption &option)
-{
-    if (!option || option.Desc->type != SANE_TYPE_STRING || option.Desc->size <= 0)
-        return {};
-    std::vector<char> value(static_cast<std::size_t>(option.Desc->size) + 1, '\0');
-    if (sane_control_option(handle, option.Index, SANE_ACTION_GET_VALUE, value.data(), nullptr) != SANE_STATUS_GOOD)
-        return {};
-    return value.data();
-}
-
-SANE_Status SetString(SANE_Handle handle, const TOption &option, const std::string &text)
-{
-    if (option.Desc->size <= 0 || text.size() >= static_cast<std::size_t>(option.Desc->size))
-        return SANE_STATUS_INVAL;
-    std::vector<char> value(static_cast<std::size_t>(option.Desc->size), '\0');
-    std::memcpy(value.data(), text.data(), text.size());
-    return sane_control_option(handle, option.Index, SANE_ACTION_SET_VALUE, value.data(), nullptr);
-}
-
-// The first value of a word option (a vector option has several).
-bool GetWord(SANE_Handle handle, const TOption &option, SANE_Word &word)
-{
-    if (!IsWord(option))
-        return false;
-    std::vector<SANE_Word> value(static_cast<std::size_t>(option.Desc->size) / sizeof(SANE_Word), 0);
-    if (sane_control_option(handle, option.Index, SANE_ACTION_GET_VALUE, value.data(), nullptr) != SANE_STATUS_GOOD)
-        return false;
-    word = value[0];
-    return true;
-}
-
-bool Allows(const TOption &option, SANE_Word word)
-{
-    const SANE_Option_Descriptor *desc = option.Desc;
-    switch (desc->constraint_type) {
-    case SANE_CONSTRAINT_WORD_LIST:
-        if (!desc->constraint.word_list)
-            return false;
-        for (SANE_Word i = 1; i <= desc->constraint.word_list[0]; ++i)
-            if (desc->constraint.word_list[i] == word)
-                return true;
-        return false;
-    case SANE_CONSTRAINT_RANGE:
-        return desc->constraint.range && word >= desc->constraint.range->min && word <= desc->constraint.range->max;
-    default:
-        return true;
-    }
-}
-
-TW_UINT16 TypeOfParameters(SANE_Handle handle)
-{
-    SANE_Parameters parameters{};
-    if (sane_get_parameters(handle, &parameters) != SANE_STATUS_GOOD)
-        return TWPT_RGB;
-    if (parameters.format == SANE_FRAME_GRAY)
-        return parameters.depth == 1 ? TWPT_BW : TWPT_GRAY;
-    return TWPT_RGB;
-}
-
-TModeKind KindOfType(TW_UINT16 type)
-{
-    return type == TWPT_BW ? TModeKind::BlackWhite : type == TWPT_GRAY ? TModeKind::Gray : TModeKind::Color;
-}
+// How often the worker looks whether its scan was cancelled while no news comes.
+constexpr int CancelCheckMs = 100;
 
 } // namespace
 
-std::unique_ptr<TSaneScanner> TSaneScanner::Open(const std::string &deviceName, SANE_Status &status)
+std::unique_ptr<TSaneScanner> TSaneScanner::Open(TStartHelper startHelper, const std::string &deviceName,
+                                                 SANE_Status &status)
 {
-    SANE_Handle handle = nullptr;
-    status = sane_open(deviceName.c_str(), &handle);
+    std::unique_ptr<TSaneScanner> scanner(new TSaneScanner(std::move(startHelper), deviceName));
+    status = scanner->OpenDevice();
+    return status == SANE_STATUS_GOOD ? std::move(scanner) : nullptr;
+}
+
+SANE_Status TSaneScanner::OpenDevice()
+{
+    FHelper = FStartHelper();
+    TSaneMessage request(TSaneCall::Open), reply;
+    request.Put(FDeviceName);
+    const SANE_Status status =
+        FHelper && FHelper->Call(request, reply, RequestMs) ? ReadReply(reply) : SANE_STATUS_IO_ERROR;
     if (status != SANE_STATUS_GOOD)
-        return nullptr;
-    std::unique_ptr<TSaneScanner> scanner(new TSaneScanner(handle));
-    scanner->ReadPixelTypes();
-    return scanner;
+        FHelper.reset(); // nothing is open to close
+    return status;
+}
+
+bool TSaneScanner::Ready()
+{
+    if (FHelper && FHelper->Alive())
+        return true;
+    const TW_UINT16 type = FType;
+    if (OpenDevice() != SANE_STATUS_GOOD)
+        return false;
+    if (FType != type && std::find(FTypes.begin(), FTypes.end(), type) != FTypes.end())
+        RequestPixelType(type);
+    return FHelper != nullptr;
 }
 
 TSaneScanner::~TSaneScanner()
@@ -143,125 +58,44 @@ TSaneScanner::~TSaneScanner()
         GlobalFree(TakeResult(status));
     }
     GlobalFree(FResult);
-    sane_close(FHandle);
+    TSaneMessage reply;
+    if (FHelper && FHelper->Alive())
+        FHelper->Call(TSaneMessage(TSaneCall::Close), reply, CloseMs);
 }
 
-void TSaneScanner::ReadPixelTypes()
+SANE_Status TSaneScanner::ReadReply(TSaneMessage &reply)
 {
-    FTypes.clear();
-    FType = TypeOfParameters(FHandle);
-    const TOption mode = FindOption(FHandle, SANE_NAME_SCAN_MODE);
-    if (!IsStringList(mode)) {
-        FTypes.push_back(FType);
-        return;
-    }
-    bool offered[3] = {false, false, false};
-    for (const std::string &name : StringList(mode)) {
-        switch (ModeKindOf(name)) {
-        case TModeKind::BlackWhite:
-            offered[TWPT_BW] = true;
-            break;
-        case TModeKind::Gray:
-            offered[TWPT_GRAY] = true;
-            break;
-        case TModeKind::Color:
-            offered[TWPT_RGB] = true;
-            break;
-        case TModeKind::None:
-            break;
-        }
-    }
-    // Without a line-art mode, one bit per pixel of a grey mode is black and white.
-    const TOption depth = FindOption(FHandle, SANE_NAME_BIT_DEPTH);
-    if (!offered[TWPT_BW] && offered[TWPT_GRAY] && IsWord(depth) && Allows(depth, 1))
-        offered[TWPT_BW] = true;
-    for (TW_UINT16 type = TWPT_BW; type <= TWPT_RGB; ++type)
-        if (offered[type])
-            FTypes.push_back(type);
-    switch (ModeKindOf(GetString(FHandle, mode))) {
-    case TModeKind::BlackWhite:
-        FType = TWPT_BW;
-        break;
-    case TModeKind::Gray: {
-        SANE_Word bits = 8;
-        GetWord(FHandle, depth, bits);
-        FType = bits == 1 ? TWPT_BW : TWPT_GRAY;
-        break;
-    }
-    case TModeKind::Color:
-        FType = TWPT_RGB;
-        break;
-    case TModeKind::None:
-        break; // the type of the current frames
-    }
-    if (FTypes.empty())
-        FTypes.push_back(FType);
+    std::int32_t status = SANE_STATUS_IO_ERROR, count = 0, type = 0;
+    if (!reply.Get(status))
+        return SANE_STATUS_IO_ERROR;
+    // A failed open tells no types; a refused change tells them as they now are.
+    if (!reply.Get(count))
+        return status == SANE_STATUS_GOOD ? SANE_STATUS_IO_ERROR : static_cast<SANE_Status>(status);
+    std::vector<TW_UINT16> types;
+    for (std::int32_t i = 0; i < std::min(count, 3); ++i)
+        if (reply.Get(type))
+            types.push_back(static_cast<TW_UINT16>(type));
+    if (types.empty() || !reply.Get(type))
+        return SANE_STATUS_IO_ERROR;
+    FTypes = std::move(types);
+    FType = static_cast<TW_UINT16>(type);
+    return static_cast<SANE_Status>(status);
 }
 
 SANE_Status TSaneScanner::SetPixelType(TW_UINT16 type)
 {
     if (std::find(FTypes.begin(), FTypes.end(), type) == FTypes.end())
         return SANE_STATUS_INVAL;
-    const SANE_Status status = ChoosePixelType(type);
-    // Also a refused change may have changed some of the settings.
-    ReadPixelTypes();
-    return status;
+    return Ready() ? RequestPixelType(type) : SANE_STATUS_IO_ERROR;
 }
 
-SANE_Status TSaneScanner::ChoosePixelType(TW_UINT16 type)
+SANE_Status TSaneScanner::RequestPixelType(TW_UINT16 type)
 {
-    const TOption mode = FindOption(FHandle, SANE_NAME_SCAN_MODE);
-    if (!IsStringList(mode))
-        return SANE_STATUS_GOOD; // the one type there is
-    std::string chosen;
-    bool throughDepth = false;
-    for (const std::string &name : StringList(mode)) {
-        if (ModeKindOf(name) == KindOfType(type)) {
-            chosen = name;
-            break;
-        }
-    }
-    if (chosen.empty() && type == TWPT_BW) {
-        for (const std::string &name : StringList(mode)) {
-            if (ModeKindOf(name) == TModeKind::Gray) {
-                chosen = name;
-                throughDepth = true;
-                break;
-            }
-        }
-    }
-    if (chosen.empty())
-        return SANE_STATUS_INVAL;
-    if (GetString(FHandle, mode) != chosen && (mode.Desc->cap & SANE_CAP_SOFT_SELECT)) {
-        SANE_Status status = SetString(FHandle, mode, chosen);
-        if (status != SANE_STATUS_GOOD)
-            return status;
-    }
-    const TOption depth = FindOption(FHandle, SANE_NAME_BIT_DEPTH);
-    SANE_Word current = 0;
-    if (!(depth && (depth.Desc->cap & SANE_CAP_SOFT_SELECT) && depth.Desc->type == SANE_TYPE_INT &&
-          GetWord(FHandle, depth, current)))
-        return SANE_STATUS_GOOD;
-    SANE_Word wanted = current;
-    if (throughDepth)
-        wanted = 1;
-    else if (type != TWPT_BW && current == 1)
-        wanted = Allows(depth, 8) ? 8 : 16;
-    if (wanted == current)
-        return SANE_STATUS_GOOD;
-    std::vector<SANE_Word> value(static_cast<std::size_t>(depth.Desc->size) / sizeof(SANE_Word), wanted);
-    return sane_control_option(FHandle, depth.Index, SANE_ACTION_SET_VALUE, value.data(), nullptr);
-}
-
-double TSaneScanner::Resolution()
-{
-    TOption option = FindOption(FHandle, SANE_NAME_SCAN_RESOLUTION);
-    if (!IsWord(option))
-        option = FindOption(FHandle, SANE_NAME_SCAN_X_RESOLUTION);
-    SANE_Word value = 0;
-    if (!GetWord(FHandle, option, value))
-        return 0;
-    return option.Desc->type == SANE_TYPE_FIXED ? SANE_UNFIX(value) : value;
+    TSaneMessage request(TSaneCall::SetPixelType), reply;
+    request.Put(std::int32_t{type});
+    if (!FHelper->Call(request, reply, RequestMs))
+        return SANE_STATUS_IO_ERROR;
+    return ReadReply(reply);
 }
 
 void TSaneScanner::StartScan(std::function<void()> ended)
@@ -271,17 +105,17 @@ void TSaneScanner::StartScan(std::function<void()> ended)
     FCancelled = false;
     FResult = nullptr;
     FStatus = SANE_STATUS_GOOD;
-    // Options are read here: SANE gets no two calls at once but for sane_cancel.
-    const double dotsPerInch = Resolution();
-    FWorker = std::thread([this, dotsPerInch, ended = std::move(ended)] { Run(dotsPerInch, ended); });
+    // Sent from here, so that no Cancel of this scan can reach the helper before it.
+    const bool asked = Ready() && FHelper->Send(TSaneMessage(TSaneCall::Scan), RequestMs);
+    FWorker = std::thread([this, asked, ended = std::move(ended)] { Run(asked, ended); });
 }
 
 void TSaneScanner::Cancel()
 {
-    if (!FWorker.joinable())
+    if (!FWorker.joinable() || FCancelled.exchange(true) || !FHelper)
         return;
-    FCancelled = true;
-    sane_cancel(FHandle);
+    // The worker waits for the helper's answer, and kills it when none comes.
+    FHelper->Send(TSaneMessage(TSaneCall::Cancel), CancelMs);
 }
 
 TW_HANDLE TSaneScanner::TakeResult(SANE_Status &status)
@@ -295,38 +129,78 @@ TW_HANDLE TSaneScanner::TakeResult(SANE_Status &status)
     return result;
 }
 
-void TSaneScanner::Run(double dotsPerInch, std::function<void()> ended)
+SANE_Status TSaneScanner::ReadScan(double &dotsPerInch, TW_HANDLE &dib)
 {
     TSaneDibBuilder builder;
-    std::vector<SANE_Byte> buffer(ReadChunk);
-    SANE_Status status = sane_start(FHandle);
-    while (status == SANE_STATUS_GOOD) {
-        SANE_Parameters parameters{};
-        status = sane_get_parameters(FHandle, &parameters);
-        if (status == SANE_STATUS_GOOD)
-            status = builder.BeginFrame(parameters);
-        while (status == SANE_STATUS_GOOD) {
-            SANE_Int length = 0;
-            SANE_Status read = sane_read(FHandle, buffer.data(), ReadChunk, &length);
-            if (read == SANE_STATUS_EOF)
-                break;
-            if (FCancelled)
-                status = SANE_STATUS_CANCELLED;
-            else if (read != SANE_STATUS_GOOD)
-                status = read;
-            else if (length > 0)
-                status = builder.Add(buffer.data(), static_cast<std::size_t>(std::min(length, ReadChunk)));
+    SANE_Status status = SANE_STATUS_GOOD; // the picture's: the first fault of the frames
+    std::optional<SANE_Status> told;       // the helper's, at the end of the scan
+    std::optional<TClock::time_point> cancelBy;
+    TClock::time_point lastNews = TClock::now();
+    bool idle = false;
+    TSaneMessage message; // one buffer for all the news
+    while (!idle) {
+        const TClock::time_point now = TClock::now();
+        // Once the scan is told, the device must end it soon: no picture waits for a driver stuck
+        // in sane_cancel.
+        if (!cancelBy && (told || FCancelled || status != SANE_STATUS_GOOD)) {
+            // A picture that cannot be made is not read to its end.
+            if (!told && !FCancelled)
+                FHelper->Send(TSaneMessage(TSaneCall::Cancel), CancelMs);
+            cancelBy = now + std::chrono::milliseconds(CancelMs);
         }
-        // The next band of a three-pass scan is started like the first.
-        if (status != SANE_STATUS_GOOD || parameters.last_frame)
+        const TClock::time_point limit = cancelBy ? *cancelBy : lastNews + std::chrono::milliseconds(ScanSilenceMs);
+        if (now >= limit)
             break;
-        status = sane_start(FHandle);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(limit - now).count();
+        const TSaneReceive received =
+            FHelper->Receive(message, static_cast<int>(std::min<long long>(left, CancelCheckMs)));
+        if (received == TSaneReceive::TimedOut)
+            continue;
+        if (received == TSaneReceive::Broken)
+            break;
+        lastNews = TClock::now();
+        SANE_Parameters parameters{};
+        std::int32_t end = SANE_STATUS_IO_ERROR;
+        switch (message.Kind()) {
+        case TSaneCall::Frame:
+            if (status == SANE_STATUS_GOOD)
+                status = GetParameters(message, parameters) ? builder.BeginFrame(parameters) : SANE_STATUS_IO_ERROR;
+            break;
+        case TSaneCall::Data:
+            if (status == SANE_STATUS_GOOD)
+                status = builder.Add(message.Payload(), message.PayloadSize());
+            break;
+        case TSaneCall::End:
+            message.Get(end);
+            message.Get(dotsPerInch);
+            told = static_cast<SANE_Status>(end);
+            break;
+        case TSaneCall::Idle:
+            idle = true;
+            break;
+        default:
+            break;
+        }
     }
-    // Every scan ends with sane_cancel, a completed one too.
-    sane_cancel(FHandle);
-    TW_HANDLE dib = nullptr;
+    if (!idle) {
+        // Gone, or silent past its time: the helper is ended; before the end of the scan, that is
+        // a device that failed.
+        FHelper->Kill();
+        if (!told)
+            told = SANE_STATUS_IO_ERROR;
+    }
+    if (status == SANE_STATUS_GOOD)
+        status = *told;
     if (status == SANE_STATUS_GOOD)
         dib = builder.Finish(dotsPerInch, status);
+    return status;
+}
+
+void TSaneScanner::Run(bool asked, std::function<void()> ended)
+{
+    double dotsPerInch = 0;
+    TW_HANDLE dib = nullptr;
+    SANE_Status status = asked ? ReadScan(dotsPerInch, dib) : SANE_STATUS_IO_ERROR;
     if (FCancelled) {
         GlobalFree(dib);
         dib = nullptr;

@@ -308,7 +308,7 @@ void TSaneSource::ScanEnded(unsigned scan)
     if (status == SANE_STATUS_CANCELLED || status == SANE_STATUS_GOOD)
         FDialog->SetScanning(false);
     else
-        FDialog->ShowError(QString::fromUtf8("Scanning failed: ") + QString::fromUtf8(sane_strstatus(status)));
+        FDialog->ShowError(QString::fromUtf8("Scanning failed: ") + QString::fromStdString(SaneStatusText(status)));
 }
 
 } // namespace vantorel

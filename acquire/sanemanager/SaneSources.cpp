@@ -62,6 +62,24 @@ TModeKind ModeKindOf(const std::string &mode)
     return TModeKind::None;
 }
 
+std::string SaneStatusText(SANE_Status status)
+{
+    static const char *const texts[] = {"Success",
+                                        "Operation not supported",
+                                        "Operation was canceled",
+                                        "Device busy",
+                                        "Invalid argument",
+                                        "End of file reached",
+                                        "Document feeder jammed",
+                                        "Document feeder out of documents",
+                                        "Scanner cover is open",
+                                        "Error during device I/O",
+                                        "Out of memory",
+                                        "Access to resource has been denied"};
+    const auto index = static_cast<std::size_t>(status);
+    return index < std::size(texts) ? texts[index] : "Unknown SANE status code " + std::to_string(index);
+}
+
 TW_UINT16 ConditionOfSaneStatus(SANE_Status status)
 {
     switch (status) {

@@ -36,6 +36,9 @@ void MakeProductNames(std::vector<TSaneDevice> &devices);
 enum class TModeKind { None, BlackWhite, Gray, Color };
 TModeKind ModeKindOf(const std::string &mode);
 
+// SANE's text for a status, as sane_strstatus gives it.
+std::string SaneStatusText(SANE_Status status);
+
 // The condition code of a failed SANE call: short memory, a busy device, anything else.
 TW_UINT16 ConditionOfSaneStatus(SANE_Status status);
 

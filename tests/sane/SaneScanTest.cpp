@@ -2,7 +2,11 @@
 // the same settings, every way out of the source's dialog must leave the next acquisition
 // working, and nothing of the manager may stay behind.
 #include <chrono>
+#include <csignal>
 #include <fstream>
+#include <sstream>
+
+#include <unistd.h>
 
 #include <QLabel>
 #include <QWindow>
@@ -95,6 +99,75 @@ TEST_F(SaneScanTest, EveryWayOutWithoutAPictureShowsNoBoxAndTheNextScanWorks)
     }
     EXPECT_EQ(error, "Scanning failed: Document feeder jammed");
     EXPECT_TRUE(Boxes.empty());
+}
+
+// The helper program that this process started, or 0.
+pid_t HelperProcess()
+{
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const std::size_t name = line.find(" (vantorel-sane-h"), end = line.rfind(") ");
+        if (name == std::string::npos || end == std::string::npos)
+            continue;
+        std::istringstream fields(line.substr(end + 2));
+        char state = 0;
+        pid_t parent = 0;
+        fields >> state >> parent;
+        if (parent == ::getpid() && state != 'Z')
+            return static_cast<pid_t>(std::stol(line));
+    }
+    return 0;
+}
+
+TEST_F(SaneScanTest, AHelperKilledDuringAScanFailsItAndTheNextScanWorks)
+{
+    std::chrono::steady_clock::time_point scanStarted;
+    pid_t killed = 0;
+    QString error;
+    auto killHelperHalfASecondIn = [&](QDialog *) {
+        killed = HelperProcess();
+        return std::chrono::steady_clock::now() - scanStarted > std::chrono::milliseconds(500) && killed > 0 &&
+               ::kill(killed, SIGKILL) == 0;
+    };
+    auto errorShown = [&](QDialog *dialog) {
+        error = dialog->findChild<QLabel *>("MessageLabel")->text();
+        ConfigureSane(); // for the next helper
+        return dialog->findChild<QPushButton *>("ScanButton")->isEnabled();
+    };
+    const struct {
+        const char *Description;
+        TStep After; // once the failure shows
+        bool SameDialog;
+    } cases[] = {
+        {"the next scan in the same dialog", PressScan, true},
+        {"the next acquisition", PressCancel, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Description);
+        // A whole scan of this one takes over ten seconds: half a second in, it is running.
+        ConfigureSane("mode Gray\nbr_x 200.0\nbr_y 200.0\nread-limit true\nread-limit-size 1000\nread-delay true\n"
+                      "read-delay-duration 200000\n");
+        std::vector<TStep> steps{[&](QDialog *dialog) {
+                                     return PressScan(dialog) && (scanStarted = std::chrono::steady_clock::now(), true);
+                                 },
+                                 killHelperHalfASecondIn, errorShown, c.After};
+        TW_HANDLE dib = Acquire(0, steps);
+        EXPECT_EQ(error, "Scanning failed: Error during device I/O");
+        EXPECT_EQ(dib != nullptr, c.SameDialog);
+        if (!c.SameDialog)
+            dib = Acquire(0, {PressScan});
+        EXPECT_EQ(TWAIN_DibWidth(dib), 59);
+        TWAIN_FreeNative(dib);
+        EXPECT_EQ(HelperProcess(), 0);
+        EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(killed))); // reaped
+    }
+    EXPECT_TRUE(Boxes.empty());
+    // Every scan ran in a helper: nothing of SANE ever came into this process.
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);)
+        EXPECT_EQ(line.find("libsane"), std::string::npos) << line;
 }
 
 TEST_F(SaneScanTest, WithoutDevicesEveryTryShowsOneBox)

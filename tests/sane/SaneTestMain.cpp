@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "sane/BackendThreads.h"
 
 // SANE reads its configuration from a private folder, so nothing probes the network or a real
 // scanner, and the default source is kept in a private configuration folder. The wrapper's loop

@@ -1,8 +1,8 @@
 #pragma once
 
 // What the tests of the SANE source manager share: SANE's "test" device configured in a private
-// SANE_CONFIG_DIR (made by the test's main), the manager installed as "TWAIN_32.DLL" in a
-// temporary Windows folder, the wrapper's boxes recorded, and steps run on a dialog of the
+// SANE_CONFIG_DIR (made by the test's main), the manager installed as "TWAIN_32.DLL" with its
+// helper program in a temporary Windows folder, the wrapper's boxes recorded, and steps run on a dialog of the
 // manager from a timer while the wrapper's loop runs.
 
 #include <cstdint>
@@ -37,6 +37,13 @@ inline void ConfigureSane(const std::string &extra = {}, const std::string &back
     WriteFile(folder + "/test.conf", "number_of_devices 1\nmode Color\ndepth 8\nresolution 75.0\n"
                                      "test-picture \"Color pattern\"\nbr_x 20.0\nbr_y 10.0\n" +
                                          extra);
+}
+
+// The manager and its helper program, as they are installed together.
+inline void InstallManager(const std::filesystem::path &folder)
+{
+    std::filesystem::copy_file(SANE_MANAGER, folder / "TWAIN_32.DLL");
+    std::filesystem::copy_file(SANE_HELPER, folder / std::filesystem::path(SANE_HELPER).filename());
 }
 
 // scanimage's picture of test:0 with the settings, as the bitmap a DIB is drawn into.
@@ -109,7 +116,7 @@ protected:
     {
         ConfigureSane();
         std::filesystem::remove(std::string(std::getenv("XDG_CONFIG_HOME")) + "/vantorel/twainsource");
-        std::filesystem::copy_file(SANE_MANAGER, Folder / "TWAIN_32.DLL");
+        InstallManager(Folder.Path());
         TWAIN_SetWindowsFolder(Folder.Path());
         TWAIN_SetBoxHandler(
             [this](const std::string &, const std::string &text, TTwainBoxIcon) { Boxes.push_back(text); });

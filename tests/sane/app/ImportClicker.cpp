@@ -1,12 +1,11 @@
 // Loaded into the built program by the end-to-end test (LD_PRELOAD): once the main window's
 // TWAIN button is enabled it presses it, and once the source's dialog is up it creates the file
-// that $VANTOREL_TEST_DIALOG_SHOWN names.
+// that $VANTOREL_TEST_DIALOG_SHOWN names and, when $VANTOREL_TEST_PRESS_SCAN is set, presses Scan.
 #include <QApplication>
 #include <QFile>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
-
-#include "sane/BackendThreads.h"
 
 namespace {
 
@@ -24,6 +23,12 @@ void WatchTheProgram()
             if (window->objectName() == QLatin1String("SaneSourceDialog") && window->isVisible()) {
                 QFile shown(qEnvironmentVariable("VANTOREL_TEST_DIALOG_SHOWN"));
                 shown.open(QIODevice::WriteOnly);
+                static bool scanned = false;
+                auto *scan = window->findChild<QPushButton *>(QStringLiteral("ScanButton"));
+                if (!scanned && scan && qEnvironmentVariableIsSet("VANTOREL_TEST_PRESS_SCAN")) {
+                    scanned = true;
+                    QTimer::singleShot(0, scan, &QPushButton::click);
+                }
             }
         }
     });

@@ -1,0 +1,58 @@
+#pragma once
+
+// The manager's side of its helper program (helper/SaneHelperMain.cpp), which alone loads libsane:
+// started beside this library with one end of a socket pair that no other process holds, ended
+// when this object goes, and killed when it does not answer in time. A helper that is gone stays
+// gone: the manager starts a new one for its next need.
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include <sys/types.h>
+
+#include "SaneChannel.h"
+
+namespace vantorel {
+
+// How long the helper may take: to list the devices (network backends can be slow), for any other
+// request, to close a device, to end a scan once asked to cancel it, and to send the next news
+// of a scan (a device may warm up for a while).
+inline constexpr int DeviceListingMs = 30000;
+inline constexpr int RequestMs = 30000;
+inline constexpr int CloseMs = 5000;
+inline constexpr int CancelMs = 2000;
+inline constexpr int ScanSilenceMs = 120000;
+
+class TSaneHelper {
+public:
+    // Starts the helper and SANE in it; nullptr with the reason in status.
+    static std::shared_ptr<TSaneHelper> Start(SANE_Status &status);
+    // Closes the socket, which ends the helper; one that has not ended soon after is killed.
+    ~TSaneHelper();
+    TSaneHelper(const TSaneHelper &) = delete;
+    TSaneHelper &operator=(const TSaneHelper &) = delete;
+
+    // One request and its answer, of the request's kind. False, with the helper killed, when it
+    // is gone or has not answered within timeoutMs.
+    bool Call(const TSaneMessage &request, TSaneMessage &reply, int timeoutMs);
+    // The parts of a call, for a scan's news. Send and Kill may come from another thread than
+    // Receive.
+    bool Send(const TSaneMessage &message, int timeoutMs);
+    TSaneReceive Receive(TSaneMessage &message, int timeoutMs);
+    // Ends the helper at once and waits for it; its socket then reads as closed.
+    void Kill();
+    bool Alive() const;
+
+    // The helper program's path: beside the library that holds this code.
+    static std::string ProgramPath();
+
+private:
+    TSaneHelper(pid_t pid, int socket) : FPid(pid), FSocket(socket) {}
+
+    mutable std::mutex FMutex; // guards FPid
+    pid_t FPid;
+    const int FSocket;
+};
+
+} // namespace vantorel
