@@ -23,6 +23,15 @@ void TImageControl::SetPicture(TBitmap picture)
     update();
 }
 
+void TImageControl::SetPictureSize(int width, int height)
+{
+    if (FPicture.Width() != width || FPicture.Height() != height) {
+        FPicture = TBitmap();
+        FPicture = TBitmap::ForOverwrite(width, height);
+    }
+    SetPicture(std::move(FPicture));
+}
+
 void TImageControl::Changed() { repaint(); }
 
 void TImageControl::paintEvent(QPaintEvent *)

@@ -16,6 +16,9 @@ public:
     // The picture; the control takes its size. An empty picture gives a 10 x 10 control.
     TBitmap &Picture() { return FPicture; }
     void SetPicture(TBitmap picture);
+    // A picture of this size, its pixels undefined until drawn: the one shown when it has the
+    // size already, else a new one (the old one let go of first).
+    void SetPictureSize(int width, int height);
     // After drawing on Picture(): shows the change at once.
     void Changed();
 

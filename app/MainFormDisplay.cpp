@@ -103,11 +103,12 @@ void TMainAppForm::ShowSelectedLogo()
                 const QSize pane = SourceImageScrollBox->viewport()->size();
                 FSourceImage = std::make_unique<TSourceImage>(TPoint{pane.width(), pane.height()}, fileName,
                                                               FCurrentLogo, Fitimageintopane->isChecked());
-                const TSourceImage *sameFile = previous && previous->FileName == fileName ? previous.get() : nullptr;
+                TSourceImage *sameFile = previous && previous->FileName == fileName ? previous.get() : nullptr;
                 FSourceImage->BuildView(sameFile);
                 if (FCurrentLogo->FrameLeft == -1)
                     InitSelectionFrame(*FCurrentLogo, FSourceImage->Metrics());
-                SourceImage->SetPicture(TBitmap(FSourceImage->ViewWidth, FSourceImage->ViewHeight));
+                // DrawView covers the whole picture, so a picture of the right size is drawn over.
+                SourceImage->SetPictureSize(FSourceImage->ViewWidth, FSourceImage->ViewHeight);
                 PlaceImage(SourceImageScrollBox, SourceImage);
                 FSourceImage->DrawView(SourceImage->Picture(), 0, 0);
                 SourceImage->Changed();

@@ -4,7 +4,7 @@
 // decode of the same file into a fresh buffer runs in a process beside it, interleaved, so the
 // ratios hold on a loaded machine. Plain timers: a run is one add, too slow to repeat in-process.
 //
-//   add_photo_bench [repetitions]   (default 5 for 24 MP, 3 for 108 MP)
+//   add_photo_bench [repetitions [24|108]]   (default 5 runs for 24 MP, 3 for 108 MP)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -226,8 +226,12 @@ void RunPhoto(std::int32_t width, std::int32_t height, int repetitions)
 
 int main(int argc, char **argv)
 {
+    // add_photo_bench [repetitions [24|108]]: the second argument runs one photo alone (for perf).
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 0;
-    vantorel::RunPhoto(6000, 4000, repetitions ? repetitions : 5);
-    vantorel::RunPhoto(12000, 9000, repetitions ? repetitions : 3);
+    const std::string only = argc > 2 ? argv[2] : "";
+    if (only.empty() || only == "24")
+        vantorel::RunPhoto(6000, 4000, repetitions ? repetitions : 5);
+    if (only.empty() || only == "108")
+        vantorel::RunPhoto(12000, 9000, repetitions ? repetitions : 3);
     return 0;
 }

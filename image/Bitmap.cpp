@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace vantorel {
 
@@ -17,16 +20,78 @@ TRect Clip(TRect r, std::int32_t width, std::int32_t height)
     return r;
 }
 
+// Below this a buffer comes from the heap; from it, from whole huge pages of its own.
+constexpr std::size_t kLargePixelBytes = std::size_t(8) << 20;
+constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
+
+std::size_t RoundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / unit * unit; }
+
+// The address sanitizer watches only the heap's buffers.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPixelsOnTheHeap = true;
+#else
+constexpr bool kPixelsOnTheHeap = false;
+#endif
+
 } // namespace
+
+void *AllocatePixels(std::size_t bytes)
+{
+    if (kPixelsOnTheHeap || bytes < kLargePixelBytes)
+        return ::operator new(bytes);
+    // A huge page must start on its own boundary: one more is mapped, and the ends beyond the
+    // aligned part are given back.
+    const std::size_t length = RoundUp(bytes, kHugePageBytes);
+    void *mapped = ::mmap(nullptr, length + kHugePageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        throw std::bad_alloc();
+    const auto base = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t start = RoundUp(base, kHugePageBytes);
+    if (start > base)
+        ::munmap(mapped, start - base);
+    if (const std::size_t tail = base + kHugePageBytes - start)
+        ::munmap(reinterpret_cast<void *>(start + length), tail);
+    ::madvise(reinterpret_cast<void *>(start), length, MADV_HUGEPAGE); // a hint; refused, small pages serve
+    return reinterpret_cast<void *>(start);
+}
+
+void FreePixels(void *pixels, std::size_t bytes) noexcept
+{
+    if (kPixelsOnTheHeap || bytes < kLargePixelBytes)
+        ::operator delete(pixels);
+    else
+        ::munmap(pixels, RoundUp(bytes, kHugePageBytes));
+}
 
 TBitmap::TBitmap(std::int32_t width, std::int32_t height, TColor fill) { SetSize(width, height, fill); }
 
-void TBitmap::SetSize(std::int32_t width, std::int32_t height, TColor fill)
+TBitmap TBitmap::ForOverwrite(std::int32_t width, std::int32_t height)
+{
+    TBitmap bitmap;
+    bitmap.Allocate(width, height);
+    return bitmap;
+}
+
+void TBitmap::Allocate(std::int32_t width, std::int32_t height)
 {
     FWidth = std::max(width, 0);
     FHeight = std::max(height, 0);
     FStride = (static_cast<std::size_t>(FWidth) * 3 + 3) & ~static_cast<std::size_t>(3);
-    FPixels.assign(FStride * static_cast<std::size_t>(FHeight), 0);
+    const std::size_t bytes = FStride * static_cast<std::size_t>(FHeight);
+    if (FPixels.size() != bytes) {
+        // Let go first, so that the old and the new buffer are never held at once.
+        FPixels = {};
+        FPixels.resize(bytes);
+    }
+    const std::size_t padding = FStride - static_cast<std::size_t>(FWidth) * 3;
+    if (padding != 0)
+        for (std::int32_t y = 0; y < FHeight; ++y)
+            std::memset(Scanline(y) + FStride - padding, 0, padding);
+}
+
+void TBitmap::SetSize(std::int32_t width, std::int32_t height, TColor fill)
+{
+    Allocate(width, height);
     FillRect({0, 0, FWidth, FHeight}, fill);
 }
 

@@ -103,7 +103,7 @@ TPoint TSourceImage::Offset() const { return {(ExtentWidth - SourceWidth) / 2, (
 
 const TBitmap &TSourceImage::BuildView() { return BuildView(nullptr); }
 
-const TBitmap &TSourceImage::BuildView(const TSourceImage *previous)
+const TBitmap &TSourceImage::BuildView(TSourceImage *previous)
 {
     FViewBuilt = false;
     try {
@@ -125,7 +125,17 @@ TSourceImage::TViewInputs TSourceImage::ViewInputs() const
         SourcePicture.get(), {ExtentWidth, ExtentHeight}, {ViewWidth, ViewHeight}, {ViewSourceWidth, ViewSourceHeight}};
 }
 
-const TBitmap &TSourceImage::BuildViewBitmap(const TSourceImage *previous)
+bool TSourceImage::TakeViewFrom(TSourceImage *previous)
+{
+    if (!previous || !previous->FViewBuilt || previous->ViewInputs() != ViewInputs())
+        return false;
+    View = std::move(previous->View);
+    previous->View = TBitmap();
+    previous->FViewBuilt = false;
+    return true;
+}
+
+const TBitmap &TSourceImage::BuildViewBitmap(TSourceImage *previous)
 {
     const TPoint extent = GetExtent();
     ExtentWidth = extent.X;
@@ -150,9 +160,18 @@ const TBitmap &TSourceImage::BuildViewBitmap(const TSourceImage *previous)
         ViewHeight = eh;
         ViewSourceWidth = SourceWidth;
         ViewSourceHeight = SourceHeight;
-        View.SetSize(ViewWidth, ViewHeight, clWhite);
-        const TPoint offset = Offset();
-        View.Draw(offset.X, offset.Y, Source);
+        if (TakeViewFrom(previous))
+            return View;
+        // The picture drawn on white: only the margins around it are filled.
+        View = TBitmap();
+        View = TBitmap::ForOverwrite(ViewWidth, ViewHeight);
+        const TPoint o = Offset();
+        const std::int32_t right = o.X + SourceWidth, bottom = o.Y + SourceHeight;
+        View.FillRect({0, 0, ViewWidth, o.Y}, clWhite);
+        View.FillRect({0, bottom, ViewWidth, ViewHeight}, clWhite);
+        View.FillRect({0, o.Y, o.X, bottom}, clWhite);
+        View.FillRect({right, o.Y, ViewWidth, bottom}, clWhite);
+        View.Draw(o.X, o.Y, Source);
         return View;
     }
 
@@ -182,10 +201,8 @@ const TBitmap &TSourceImage::BuildViewBitmap(const TSourceImage *previous)
     ViewWidth = std::max(ViewWidth, 1);
     ViewHeight = std::max(ViewHeight, 1);
 
-    if (previous && previous->FViewBuilt && previous->ViewInputs() == ViewInputs()) {
-        View = previous->View;
+    if (TakeViewFrom(previous))
         return View;
-    }
     View.SetSize(ViewWidth, ViewHeight, clWhite);
     const TRect target{(ViewWidth - ViewSourceWidth) / 2, (ViewHeight - ViewSourceHeight) / 2,
                        (ViewWidth + ViewSourceWidth) / 2, (ViewHeight + ViewSourceHeight) / 2};
@@ -442,14 +459,16 @@ bool TSourceImage::RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, con
     return rendered;
 }
 
-bool TSourceImage::CheckImageFile(const std::string &fileName, TPromptService &prompts)
+bool TSourceImage::CheckImageFile(const std::string &fileName, TPromptService &prompts,
+                                  TPictureCache::TDecoded *decoded)
 {
     // The whole picture is read, not only its header: a file whose data is damaged must not
     // enter the library to fail at every display.
     TPoint size;
+    TPictureCache::TDecoded read;
     try {
-        const TBitmap picture = ReadPicture(fileName);
-        size = {picture.Width(), picture.Height()};
+        read = TPictureCache::Decode(fileName);
+        size = {read.Picture->Width(), read.Picture->Height()};
     } catch (...) {
         prompts.ShowError("Error loading image. Check if you have enough disk space and write permissions.");
         return false;
@@ -458,6 +477,8 @@ bool TSourceImage::CheckImageFile(const std::string &fileName, TPromptService &p
         prompts.ShowError("Image dimensions must be at least 16x16.");
         return false;
     }
+    if (decoded)
+        *decoded = std::move(read);
     return true;
 }
 

@@ -3,6 +3,7 @@
 // options dialog, and the layout, looks and cursors the user sees.
 #include "MainForm.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -38,6 +39,7 @@
 #include "ImageControl.h"
 #include "LogoTreeModel.h"
 #include "OptionsForm.h"
+#include "PictureCache.h"
 #include "StatusPanels.h"
 #include "TestSupport.h"
 
@@ -448,6 +450,22 @@ TEST_F(MainWindowDisplayTest, TheFitToPaneMenuItemTogglesTheView)
     EXPECT_TRUE(Form().FitToPaneToolButton->isChecked());
     ASSERT_NE(Doc(), nullptr);
     EXPECT_TRUE(Doc()->FitToPane);
+}
+
+TEST_F(MainWindowDisplayTest, AnAddedPhotoIsShownFromThePictureItsCheckDecoded)
+{
+    const std::string photo = FOut / "photo.jpg";
+    WriteJPEG(Gradient(300, 200), photo, 90);
+    std::filesystem::last_write_time(photo, std::filesystem::last_write_time(photo) - std::chrono::hours(1));
+    Select("Pets");
+    FPrompts.AnswerFile(photo);
+    Form().Open1Click();
+    ASSERT_EQ(Form().LogoTree().Selected(), Node("Pets/photo.jpg"));
+    ASSERT_NE(Doc(), nullptr);
+    // The copy was written just now: a picture of it decoded since would not have been kept.
+    EXPECT_EQ(PictureCache().Read(FFolder / "Logo Directory/Pets/photo.jpg"), Doc()->SourcePicture);
+    EXPECT_TRUE(*Doc()->SourcePicture == ReadPicture(photo));
+    PictureCache().Clear();
 }
 
 TEST_F(MainWindowDisplayTest, FittingALargePictureIntoThePaneScalesTheView)

@@ -669,6 +669,7 @@ struct TRebuildCase {
     bool Fit;
     std::function<void(TLogoDirObject &, TRenderOptions &)> Change;
     bool LogoTaken;
+    bool FitBefore = true;
 };
 
 TEST(SourceImage, ARebuildShowsWhatAFreshDocumentShows)
@@ -689,6 +690,7 @@ TEST(SourceImage, ARebuildShowsWhatAFreshDocumentShows)
         {"a wider pane, the view bound by its height", {340, 200}, true, unchanged, true},
         {"a taller pane, a new view", {300, 260}, true, unchanged, true},
         {"fitting turned off", {300, 200}, false, unchanged, true},
+        {"at 100 % before and after, another pane", {340, 260}, false, unchanged, true, false},
         {"another logo size", {300, 200}, true, [](TLogoDirObject &n, TRenderOptions &) { n.LogoWidth = 96; }, false},
         {"the frame moved", {300, 200}, true, [](TLogoDirObject &n, TRenderOptions &) { n.FrameLeft += 3; }, false},
         {"the empty area filled",
@@ -703,7 +705,7 @@ TEST(SourceImage, ARebuildShowsWhatAFreshDocumentShows)
         node.LogoWidth = 128;
         node.LogoHeight = 160;
         TRenderOptions options{false, clRed};
-        TSourceImage before({300, 200}, file, &node, true);
+        TSourceImage before({300, 200}, file, &node, c.FitBefore);
         before.BuildView();
         InitSelectionFrame(node, before.Metrics());
         TBitmap shown(node.LogoWidth, node.LogoHeight);
