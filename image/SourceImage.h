@@ -81,13 +81,14 @@ public:
     const TBitmap &BuildView(TSourceImage *previous);
     TFrameMetrics Metrics() const;
 
-    // The view with its blue border and the frame, drawn at (x, y).
-    void DrawView(TBitmap &canvas, std::int32_t x, std::int32_t y) const;
+    // The view with its blue border and the frame, drawn at (x, y). The canvas is a TBitmap or a
+    // TViewCanvas (the pane's, showing this view), drawn on alike.
+    template <typename Canvas> void DrawView(Canvas &canvas, std::int32_t x, std::int32_t y) const;
     // The moving dashes of the frame in their current state.
-    void DrawFrame(TBitmap &canvas) const;
+    template <typename Canvas> void DrawFrame(Canvas &canvas) const;
     void StepFramePhase();
     // Restores the strips under the frame from the view, and the blue border.
-    void EraseFrame(TBitmap &canvas) const;
+    template <typename Canvas> void EraseFrame(Canvas &canvas) const;
     // The frame in view pixels (x0, y0, x0 + w, y0 + h).
     TRect FrameInView() const;
 

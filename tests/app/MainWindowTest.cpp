@@ -4,6 +4,7 @@
 #include "MainForm.h"
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -466,6 +467,51 @@ TEST_F(MainWindowDisplayTest, AnAddedPhotoIsShownFromThePictureItsCheckDecoded)
     EXPECT_EQ(PictureCache().Read(FFolder / "Logo Directory/Pets/photo.jpg"), Doc()->SourcePicture);
     EXPECT_TRUE(*Doc()->SourcePicture == ReadPicture(photo));
     PictureCache().Clear();
+}
+
+// A photo-sized view is shown in place, not copied: the pane paints what a copy of the view drawn
+// on painted, through a drag of the frame and a step of its dashes.
+TEST_F(MainWindowDisplayTest, APhotoSizedViewPaintsAsACopyDrawnOnDid)
+{
+    Form().SelFrameTimer.stop(); // the steps of the dashes are taken one by one below
+    const std::string photo = FOut / "photo.png";
+    WritePNG(Gradient(1800, 1600), photo);
+    Select("Pets");
+    FPrompts.AnswerFile(photo);
+    Form().Open1Click();
+    TLogoDirObject &logo = Record("Pets/photo.png");
+    logo.KeepProportions = false;
+    logo.FrameLeft = 400;
+    logo.FrameTop = 500;
+    logo.FrameWidth = logo.FrameHeight = 400;
+    Form().ShowSelectedLogo();
+    QApplication::processEvents();
+    ASSERT_NE(Doc(), nullptr);
+    ASSERT_TRUE(Form().SourceImage->ShowsView());
+    TBitmap copy(Doc()->ViewWidth, Doc()->ViewHeight);
+    Doc()->DrawView(copy, 0, 0);
+    const auto paintedAsCopy = [&] {
+        const QImage painted = Form().SourceImage->grab().toImage().convertToFormat(QImage::Format_RGB888);
+        if (painted.width() != copy.Width() || painted.height() != copy.Height())
+            return false;
+        for (int y = 0; y < copy.Height(); ++y)
+            if (std::memcmp(painted.constScanLine(y), copy.Scanline(y), static_cast<std::size_t>(copy.Width()) * 3))
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(paintedAsCopy());
+
+    const TRect frame = Doc()->FrameInView();
+    const QPoint press((frame.Left + frame.Right) / 2, (frame.Top + frame.Bottom) / 2);
+    Doc()->EraseFrame(copy);
+    Form().SourceImageMouseDown(Qt::LeftButton, press.x(), press.y());
+    Form().SourceImageMouseMove(press.x() - 30, press.y() + 20);
+    Form().SourceImageMouseUp(Qt::LeftButton, press.x() - 30, press.y() + 20);
+    ASSERT_EQ(logo.FrameLeft, 400 - 30);
+    Doc()->DrawFrame(copy);
+    Doc()->DrawFrame(copy);
+    Form().SelFrameTimerTimer();
+    EXPECT_TRUE(paintedAsCopy());
 }
 
 TEST_F(MainWindowDisplayTest, FittingALargePictureIntoThePaneScalesTheView)
