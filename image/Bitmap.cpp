@@ -125,15 +125,7 @@ void TBitmap::FillRect(TRect rect, TColor color)
         std::memcpy(Scanline(y) + rect.Left * 3, first, bytes);
 }
 
-void TBitmap::FrameRect(TRect rect, TColor color)
-{
-    if (rect.IsEmpty())
-        return;
-    FillRect({rect.Left, rect.Top, rect.Right, rect.Top + 1}, color);
-    FillRect({rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom}, color);
-    FillRect({rect.Left, rect.Top, rect.Left + 1, rect.Bottom}, color);
-    FillRect({rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, color);
-}
+void TBitmap::FrameRect(TRect rect, TColor color) { FrameRectOn(*this, rect, color); }
 
 void TBitmap::Line(TPoint a, TPoint b, TColor color)
 {
@@ -173,12 +165,15 @@ void TBitmap::Line(TPoint a, TPoint b, TColor color)
     }
 }
 
-void TBitmap::CopyRect(TRect dstRect, const TBitmap &source, TRect srcRect)
+TCopySpan ClipCopy(TRect dstRect, TPoint targetSize, TRect srcRect, TPoint sourceSize)
 {
     // Keep the two rectangles in step while clipping each to its bitmap.
-    std::int32_t sx = srcRect.Left, sy = srcRect.Top, dx = dstRect.Left, dy = dstRect.Top;
-    std::int32_t w = std::min(srcRect.Width(), dstRect.Width());
-    std::int32_t h = std::min(srcRect.Height(), dstRect.Height());
+    TCopySpan span{srcRect.Left,
+                   srcRect.Top,
+                   dstRect.Left,
+                   dstRect.Top,
+                   std::min(srcRect.Width(), dstRect.Width()),
+                   std::min(srcRect.Height(), dstRect.Height())};
     auto trim = [](std::int32_t &s, std::int32_t &d, std::int32_t &len, std::int32_t sLimit, std::int32_t dLimit) {
         const std::int32_t skip = std::max({0, -s, -d});
         s += skip;
@@ -186,10 +181,17 @@ void TBitmap::CopyRect(TRect dstRect, const TBitmap &source, TRect srcRect)
         len -= skip;
         len = std::min({len, sLimit - s, dLimit - d});
     };
-    trim(sx, dx, w, source.FWidth, FWidth);
-    trim(sy, dy, h, source.FHeight, FHeight);
-    if (w <= 0 || h <= 0)
+    trim(span.SourceX, span.X, span.Width, sourceSize.X, targetSize.X);
+    trim(span.SourceY, span.Y, span.Height, sourceSize.Y, targetSize.Y);
+    return span;
+}
+
+void TBitmap::CopyRect(TRect dstRect, const TBitmap &source, TRect srcRect)
+{
+    const TCopySpan span = ClipCopy(dstRect, {FWidth, FHeight}, srcRect, {source.FWidth, source.FHeight});
+    if (span.Empty())
         return;
+    const std::int32_t sx = span.SourceX, sy = span.SourceY, dx = span.X, dy = span.Y, w = span.Width, h = span.Height;
     const std::size_t bytes = static_cast<std::size_t>(w) * 3;
     if (&source == this && sy < dy) {
         for (std::int32_t y = h - 1; y >= 0; --y)

@@ -31,6 +31,25 @@ template <typename T> struct TPixelAllocator {
     template <typename U> bool operator==(const TPixelAllocator<U> &) const noexcept { return true; }
 };
 
+// A copy of srcRect of a source bitmap onto dstRect of a target, both rectangles clipped in step,
+// each to its own bitmap: what is left is Width x Height pixels from (SourceX, SourceY) to (X, Y).
+struct TCopySpan {
+    std::int32_t SourceX, SourceY, X, Y, Width, Height;
+    bool Empty() const { return Width <= 0 || Height <= 0; }
+};
+TCopySpan ClipCopy(TRect dstRect, TPoint targetSize, TRect srcRect, TPoint sourceSize);
+
+// The 1-pixel frame on the edge of the rectangle, drawn with the canvas's FillRect.
+template <typename Canvas> void FrameRectOn(Canvas &canvas, TRect rect, TColor color)
+{
+    if (rect.IsEmpty())
+        return;
+    canvas.FillRect({rect.Left, rect.Top, rect.Right, rect.Top + 1}, color);
+    canvas.FillRect({rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom}, color);
+    canvas.FillRect({rect.Left, rect.Top, rect.Left + 1, rect.Bottom}, color);
+    canvas.FillRect({rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, color);
+}
+
 // A 24-bit picture: rows of R, G, B bytes, each row padded to a multiple of 4 bytes (so a
 // QImage of Format_RGB888 can wrap the buffer). Every drawing rule of the program is done here,
 // clipped to the bitmap, so its pixels can be checked exactly.

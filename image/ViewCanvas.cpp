@@ -63,33 +63,14 @@ void TViewCanvas::FillRect(TRect rect, TColor color)
         }
 }
 
-void TViewCanvas::FrameRect(TRect rect, TColor color)
-{
-    if (rect.IsEmpty())
-        return;
-    FillRect({rect.Left, rect.Top, rect.Right, rect.Top + 1}, color);
-    FillRect({rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom}, color);
-    FillRect({rect.Left, rect.Top, rect.Left + 1, rect.Bottom}, color);
-    FillRect({rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, color);
-}
+void TViewCanvas::FrameRect(TRect rect, TColor color) { FrameRectOn(*this, rect, color); }
 
 void TViewCanvas::CopyRect(TRect dstRect, const TBitmap &source, TRect srcRect)
 {
-    // The two rectangles clipped in step, each to its bitmap, as TBitmap::CopyRect does.
-    std::int32_t sx = srcRect.Left, sy = srcRect.Top, dx = dstRect.Left, dy = dstRect.Top;
-    std::int32_t w = std::min(srcRect.Width(), dstRect.Width());
-    std::int32_t h = std::min(srcRect.Height(), dstRect.Height());
-    auto trim = [](std::int32_t &s, std::int32_t &d, std::int32_t &len, std::int32_t sLimit, std::int32_t dLimit) {
-        const std::int32_t skip = std::max({0, -s, -d});
-        s += skip;
-        d += skip;
-        len -= skip;
-        len = std::min({len, sLimit - s, dLimit - d});
-    };
-    trim(sx, dx, w, source.Width(), Width());
-    trim(sy, dy, h, source.Height(), Height());
-    if (w <= 0 || h <= 0)
+    const TCopySpan span = ClipCopy(dstRect, {Width(), Height()}, srcRect, {source.Width(), source.Height()});
+    if (span.Empty())
         return;
+    const std::int32_t sx = span.SourceX, sy = span.SourceY, dx = span.X, dy = span.Y, w = span.Width, h = span.Height;
     // The view's pixels put back in their place change nothing in a tile that shows the view.
     const bool restore = &source == FView && sx == dx && sy == dy;
     const TRect target{dx, dy, dx + w, dy + h};
