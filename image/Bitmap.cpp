@@ -80,7 +80,7 @@ void TBitmap::Allocate(std::int32_t width, std::int32_t height)
     const std::size_t bytes = FStride * static_cast<std::size_t>(FHeight);
     if (FPixels.size() != bytes) {
         // Let go first, so that the old and the new buffer are never held at once.
-        FPixels = {};
+        FPixels = decltype(FPixels)();
         FPixels.resize(bytes);
     }
     const std::size_t padding = FStride - static_cast<std::size_t>(FWidth) * 3;
