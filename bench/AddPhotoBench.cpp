@@ -163,26 +163,24 @@ TFigures AddAndReselect(const std::string &photo)
         std::_Exit(1);
     }
 
+    // The logo selected, to its picture on screen.
+    const auto timeSelect = [&form, logo] {
+        const auto start = TClock::now();
+        form.LogoTree().Select(logo);
+        QApplication::processEvents();
+        form.repaint();
+        const double ms = MillisecondsSince(start);
+        if (!form.SourceImageDocument())
+            std::_Exit(1);
+        return ms;
+    };
     form.LogoTree().Select(form.LogoTree().Root());
     QApplication::processEvents();
-    const auto reselectStart = TClock::now();
-    form.LogoTree().Select(logo);
-    QApplication::processEvents();
-    form.repaint();
-    const double reselect = MillisecondsSince(reselectStart);
-    if (!form.SourceImageDocument())
-        std::_Exit(1);
-
+    const double reselect = timeSelect();
     prompts.AnswerFile(photo);
     form.Open1Click();
     QApplication::processEvents();
-    const auto uncachedStart = TClock::now();
-    form.LogoTree().Select(logo);
-    QApplication::processEvents();
-    form.repaint();
-    const double uncached = MillisecondsSince(uncachedStart);
-    if (!form.SourceImageDocument())
-        std::_Exit(1);
+    const double uncached = timeSelect();
     std::fprintf(stderr, "  (window idle %.0f MB)\n", idle);
     return {{add, reselect, addPeak, uncached}};
 }
