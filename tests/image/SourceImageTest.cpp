@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CoordinatePicture.h"
 #include "ImageCodecs.h"
 #include "TestSupport.h"
 
@@ -675,10 +676,7 @@ struct TRebuildCase {
 TEST(SourceImage, ARebuildShowsWhatAFreshDocumentShows)
 {
     test::TTempDir dir;
-    TBitmap picture(600, 400);
-    for (std::int32_t y = 0; y < 400; ++y)
-        for (std::int32_t x = 0; x < 600; ++x)
-            picture.SetPixel(x, y, RGBColor(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 77));
+    const TBitmap picture = test::CoordinatePicture(600, 400);
     const std::string file = dir / "photo.png";
     WritePNG(picture, file);
     // The picture cache keeps only a file that has settled, and only a kept picture is shared.

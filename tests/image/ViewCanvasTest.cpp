@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CoordinatePicture.h"
 #include "ImageCodecs.h"
 #include "SourceImage.h"
 #include "TestSupport.h"
@@ -20,10 +21,7 @@ TEST(ViewCanvas, ShowsWhatACopyOfTheViewDrawnOnShows)
 {
     // 300 x 200 is no whole number of tiles; the logo's proportions make it the work area.
     test::TTempDir dir;
-    TBitmap picture(300, 200);
-    for (std::int32_t y = 0; y < 200; ++y)
-        for (std::int32_t x = 0; x < 300; ++x)
-            picture.SetPixel(x, y, RGBColor(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 77));
+    const TBitmap picture = test::CoordinatePicture(300, 200);
     WritePNG(picture, dir / "photo.png");
     TLogoDirObject node;
     node.LogoWidth = 30;
