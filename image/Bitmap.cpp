@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+
+#include <sys/mman.h>
 
 namespace vantorel {
 
@@ -17,16 +20,78 @@ TRect Clip(TRect r, std::int32_t width, std::int32_t height)
     return r;
 }
 
+// Below this a buffer comes from the heap; from it, from whole huge pages of its own.
+constexpr std::size_t kLargePixelBytes = std::size_t(8) << 20;
+constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
+
+std::size_t RoundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / unit * unit; }
+
+// The address sanitizer watches only the heap's buffers.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPixelsOnTheHeap = true;
+#else
+constexpr bool kPixelsOnTheHeap = false;
+#endif
+
 } // namespace
+
+void *AllocatePixels(std::size_t bytes)
+{
+    if (kPixelsOnTheHeap || bytes < kLargePixelBytes)
+        return ::operator new(bytes);
+    // A huge page must start on its own boundary: one more is mapped, and the ends beyond the
+    // aligned part are given back.
+    const std::size_t length = RoundUp(bytes, kHugePageBytes);
+    void *mapped = ::mmap(nullptr, length + kHugePageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        throw std::bad_alloc();
+    const auto base = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t start = RoundUp(base, kHugePageBytes);
+    if (start > base)
+        ::munmap(mapped, start - base);
+    if (const std::size_t tail = base + kHugePageBytes - start)
+        ::munmap(reinterpret_cast<void *>(start + length), tail);
+    ::madvise(reinterpret_cast<void *>(start), length, MADV_HUGEPAGE); // a hint; refused, small pages serve
+    return reinterpret_cast<void *>(start);
+}
+
+void FreePixels(void *pixels, std::size_t bytes) noexcept
+{
+    if (kPixelsOnTheHeap || bytes < kLargePixelBytes)
+        ::operator delete(pixels);
+    else
+        ::munmap(pixels, RoundUp(bytes, kHugePageBytes));
+}
 
 TBitmap::TBitmap(std::int32_t width, std::int32_t height, TColor fill) { SetSize(width, height, fill); }
 
-void TBitmap::SetSize(std::int32_t width, std::int32_t height, TColor fill)
+TBitmap TBitmap::ForOverwrite(std::int32_t width, std::int32_t height)
+{
+    TBitmap bitmap;
+    bitmap.Allocate(width, height);
+    return bitmap;
+}
+
+void TBitmap::Allocate(std::int32_t width, std::int32_t height)
 {
     FWidth = std::max(width, 0);
     FHeight = std::max(height, 0);
     FStride = (static_cast<std::size_t>(FWidth) * 3 + 3) & ~static_cast<std::size_t>(3);
-    FPixels.assign(FStride * static_cast<std::size_t>(FHeight), 0);
+    const std::size_t bytes = FStride * static_cast<std::size_t>(FHeight);
+    if (FPixels.size() != bytes) {
+        // Let go first, so that the old and the new buffer are never held at once.
+        FPixels = decltype(FPixels)();
+        FPixels.resize(bytes);
+    }
+    const std::size_t padding = FStride - static_cast<std::size_t>(FWidth) * 3;
+    if (padding != 0)
+        for (std::int32_t y = 0; y < FHeight; ++y)
+            std::memset(Scanline(y) + FStride - padding, 0, padding);
+}
+
+void TBitmap::SetSize(std::int32_t width, std::int32_t height, TColor fill)
+{
+    Allocate(width, height);
     FillRect({0, 0, FWidth, FHeight}, fill);
 }
 
@@ -60,15 +125,7 @@ void TBitmap::FillRect(TRect rect, TColor color)
         std::memcpy(Scanline(y) + rect.Left * 3, first, bytes);
 }
 
-void TBitmap::FrameRect(TRect rect, TColor color)
-{
-    if (rect.IsEmpty())
-        return;
-    FillRect({rect.Left, rect.Top, rect.Right, rect.Top + 1}, color);
-    FillRect({rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom}, color);
-    FillRect({rect.Left, rect.Top, rect.Left + 1, rect.Bottom}, color);
-    FillRect({rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, color);
-}
+void TBitmap::FrameRect(TRect rect, TColor color) { FrameRectOn(*this, rect, color); }
 
 void TBitmap::Line(TPoint a, TPoint b, TColor color)
 {
@@ -108,12 +165,15 @@ void TBitmap::Line(TPoint a, TPoint b, TColor color)
     }
 }
 
-void TBitmap::CopyRect(TRect dstRect, const TBitmap &source, TRect srcRect)
+TCopySpan ClipCopy(TRect dstRect, TPoint targetSize, TRect srcRect, TPoint sourceSize)
 {
     // Keep the two rectangles in step while clipping each to its bitmap.
-    std::int32_t sx = srcRect.Left, sy = srcRect.Top, dx = dstRect.Left, dy = dstRect.Top;
-    std::int32_t w = std::min(srcRect.Width(), dstRect.Width());
-    std::int32_t h = std::min(srcRect.Height(), dstRect.Height());
+    TCopySpan span{srcRect.Left,
+                   srcRect.Top,
+                   dstRect.Left,
+                   dstRect.Top,
+                   std::min(srcRect.Width(), dstRect.Width()),
+                   std::min(srcRect.Height(), dstRect.Height())};
     auto trim = [](std::int32_t &s, std::int32_t &d, std::int32_t &len, std::int32_t sLimit, std::int32_t dLimit) {
         const std::int32_t skip = std::max({0, -s, -d});
         s += skip;
@@ -121,10 +181,17 @@ void TBitmap::CopyRect(TRect dstRect, const TBitmap &source, TRect srcRect)
         len -= skip;
         len = std::min({len, sLimit - s, dLimit - d});
     };
-    trim(sx, dx, w, source.FWidth, FWidth);
-    trim(sy, dy, h, source.FHeight, FHeight);
-    if (w <= 0 || h <= 0)
+    trim(span.SourceX, span.X, span.Width, sourceSize.X, targetSize.X);
+    trim(span.SourceY, span.Y, span.Height, sourceSize.Y, targetSize.Y);
+    return span;
+}
+
+void TBitmap::CopyRect(TRect dstRect, const TBitmap &source, TRect srcRect)
+{
+    const TCopySpan span = ClipCopy(dstRect, {FWidth, FHeight}, srcRect, {source.FWidth, source.FHeight});
+    if (span.Empty())
         return;
+    const std::int32_t sx = span.SourceX, sy = span.SourceY, dx = span.X, dy = span.Y, w = span.Width, h = span.Height;
     const std::size_t bytes = static_cast<std::size_t>(w) * 3;
     if (&source == this && sy < dy) {
         for (std::int32_t y = h - 1; y >= 0; --y)

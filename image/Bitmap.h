@@ -2,11 +2,53 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "Geometry.h"
 
 namespace vantorel {
+
+// Storage for pixels that are always filled or drawn over once allocated: it is not zeroed first,
+// and a photo-sized buffer lies on huge pages where the kernel offers them, which spares most of
+// the page faults of touching a fresh buffer for the first time.
+void *AllocatePixels(std::size_t bytes);
+void FreePixels(void *pixels, std::size_t bytes) noexcept;
+
+template <typename T> struct TPixelAllocator {
+    using value_type = T;
+    TPixelAllocator() = default;
+    template <typename U> TPixelAllocator(const TPixelAllocator<U> &) noexcept {}
+    T *allocate(std::size_t n) { return static_cast<T *>(AllocatePixels(n * sizeof(T))); }
+    void deallocate(T *p, std::size_t n) noexcept { FreePixels(p, n * sizeof(T)); }
+    // Default-initialised, that is left as they are, unless a value is given.
+    template <typename U> void construct(U *p) noexcept { ::new (static_cast<void *>(p)) U; }
+    template <typename U, typename... A> void construct(U *p, A &&...args)
+    {
+        ::new (static_cast<void *>(p)) U(std::forward<A>(args)...);
+    }
+    template <typename U> bool operator==(const TPixelAllocator<U> &) const noexcept { return true; }
+};
+
+// A copy of srcRect of a source bitmap onto dstRect of a target, both rectangles clipped in step,
+// each to its own bitmap: what is left is Width x Height pixels from (SourceX, SourceY) to (X, Y).
+struct TCopySpan {
+    std::int32_t SourceX, SourceY, X, Y, Width, Height;
+    bool Empty() const { return Width <= 0 || Height <= 0; }
+};
+TCopySpan ClipCopy(TRect dstRect, TPoint targetSize, TRect srcRect, TPoint sourceSize);
+
+// The 1-pixel frame on the edge of the rectangle, drawn with the canvas's FillRect.
+template <typename Canvas> void FrameRectOn(Canvas &canvas, TRect rect, TColor color)
+{
+    if (rect.IsEmpty())
+        return;
+    canvas.FillRect({rect.Left, rect.Top, rect.Right, rect.Top + 1}, color);
+    canvas.FillRect({rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom}, color);
+    canvas.FillRect({rect.Left, rect.Top, rect.Left + 1, rect.Bottom}, color);
+    canvas.FillRect({rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, color);
+}
 
 // A 24-bit picture: rows of R, G, B bytes, each row padded to a multiple of 4 bytes (so a
 // QImage of Format_RGB888 can wrap the buffer). Every drawing rule of the program is done here,
@@ -16,6 +58,9 @@ public:
     TBitmap() = default;
     // A new bitmap starts white.
     TBitmap(std::int32_t width, std::int32_t height, TColor fill = clWhite);
+    // A bitmap whose every pixel the caller is about to write: the pixels are undefined until then
+    // (the row padding is zero, as in every bitmap).
+    static TBitmap ForOverwrite(std::int32_t width, std::int32_t height);
 
     std::int32_t Width() const { return FWidth; }
     std::int32_t Height() const { return FHeight; }
@@ -25,7 +70,10 @@ public:
     void SetSize(std::int32_t width, std::int32_t height, TColor fill = clWhite);
 
     std::uint8_t *Scanline(std::int32_t y) { return FPixels.data() + static_cast<std::size_t>(y) * FStride; }
-    const std::uint8_t *Scanline(std::int32_t y) const { return FPixels.data() + static_cast<std::size_t>(y) * FStride; }
+    const std::uint8_t *Scanline(std::int32_t y) const
+    {
+        return FPixels.data() + static_cast<std::size_t>(y) * FStride;
+    }
     std::uint8_t *Bits() { return FPixels.data(); }
     const std::uint8_t *Bits() const { return FPixels.data(); }
 
@@ -49,10 +97,13 @@ public:
     bool operator==(const TBitmap &other) const;
 
 private:
+    // Sizes the buffer, zeroing only the row padding.
+    void Allocate(std::int32_t width, std::int32_t height);
+
     std::int32_t FWidth = 0;
     std::int32_t FHeight = 0;
     std::size_t FStride = 0;
-    std::vector<std::uint8_t> FPixels;
+    std::vector<std::uint8_t, TPixelAllocator<std::uint8_t>> FPixels;
 };
 
 } // namespace vantorel

@@ -355,7 +355,7 @@ TBitmap ReadJpeg(const std::string &fileName)
     std::vector<std::uint8_t> row(static_cast<std::size_t>(size.X) * (cmyk ? 4 : 3));
     if (!JpegStart(decoder, row))
         Fail(fileName, decoder.Error.Message);
-    TBitmap bitmap(size.X, size.Y);
+    TBitmap bitmap = TBitmap::ForOverwrite(size.X, size.Y); // every row is decoded into
     if (cmyk)
         CmykRowToRgb(row.data(), bitmap.Scanline(0), size.X, decoder.Info.saw_Adobe_marker);
     else

@@ -52,6 +52,33 @@ std::shared_ptr<const TBitmap> TPictureCache::Read(const std::string &fileName)
     return picture;
 }
 
+TPictureCache::TDecoded TPictureCache::Decode(const std::string &fileName)
+{
+    TDecoded decoded;
+    decoded.FileName = fileName;
+    const bool known = StampOf(fileName, decoded.Stamp, decoded.Settled);
+    decoded.Picture = std::make_shared<const TBitmap>(ReadPicture(fileName));
+    decoded.Settled = decoded.Settled && known;
+    return decoded;
+}
+
+void TPictureCache::KeepCopy(const TDecoded &decoded, const std::string &copyName)
+{
+    // The copy was written just now, so it has not settled by its own time; it holds the decoded
+    // bytes when the original, settled, kept its stamp from before the decode to after the copy.
+    TFileStamp original, copy;
+    bool settled = false, copySettled = false;
+    if (!decoded.Picture || !decoded.Settled || !StampOf(decoded.FileName, original, settled) ||
+        original != decoded.Stamp || !StampOf(copyName, copy, copySettled) || copy.Size != original.Size)
+        return;
+    const std::lock_guard<std::mutex> lock(FLock);
+    if (!FEnabled)
+        return;
+    FFileName = copyName;
+    FStamp = copy;
+    FPicture = decoded.Picture;
+}
+
 void TPictureCache::SetEnabled(bool enabled)
 {
     const std::lock_guard<std::mutex> lock(FLock);

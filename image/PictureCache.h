@@ -16,6 +16,22 @@ namespace vantorel {
 // same name changes).
 class TPictureCache {
 public:
+    struct TFileStamp {
+        std::uint64_t Device = 0;
+        std::uint64_t Inode = 0;
+        std::int64_t Size = -1;
+        std::int64_t ModifiedNanoseconds = 0;
+        bool operator==(const TFileStamp &) const = default;
+    };
+    // A picture decoded from a file that is about to be copied, with the file's stamp before the
+    // decode: the copy can take the picture over instead of being decoded again.
+    struct TDecoded {
+        std::shared_ptr<const TBitmap> Picture;
+        std::string FileName;
+        TFileStamp Stamp;
+        bool Settled = false;
+    };
+
     // A file changed within this long before it is read could change again with no visible change
     // of its modification time (file systems keep it to a clock tick, FAT to 2 s): its picture is
     // read but not kept.
@@ -25,6 +41,13 @@ public:
     // unchanged file. Raises EImageError as ReadPicture does.
     std::shared_ptr<const TBitmap> Read(const std::string &fileName);
 
+    // Decodes the file, whether or not its picture is kept, and notes its stamp. Raises EImageError
+    // as ReadPicture does.
+    static TDecoded Decode(const std::string &fileName);
+    // Keeps decoded's picture as the picture of copyName, a copy just made of decoded's file, when
+    // that file had settled and is still the one decoded: the copy then holds the decoded bytes.
+    void KeepCopy(const TDecoded &decoded, const std::string &copyName);
+
     // Off, every read decodes and nothing is kept; turning it off lets go of the kept picture.
     void SetEnabled(bool enabled);
     bool Enabled() const;
@@ -32,13 +55,6 @@ public:
     void Clear();
 
 private:
-    struct TFileStamp {
-        std::uint64_t Device = 0;
-        std::uint64_t Inode = 0;
-        std::int64_t Size = -1;
-        std::int64_t ModifiedNanoseconds = 0;
-        bool operator==(const TFileStamp &) const = default;
-    };
     // The file's stamp, and whether it is settled enough to be kept; false when it cannot be read.
     static bool StampOf(const std::string &fileName, TFileStamp &stamp, bool &settled);
 

@@ -10,6 +10,7 @@
 #include "LogCategories.h"
 #include "PictureCache.h"
 #include "Resample.h"
+#include "ViewCanvas.h"
 
 namespace vantorel {
 
@@ -25,9 +26,9 @@ TColor Toggled(TColor c) { return c == clBlack ? clWhite : clBlack; }
 // One run of the selection frame's dashes along a row or a column. Each segment is drawn like
 // the platform's pen, from the last point up to but not including the next, and clipped to the
 // frame line that EraseFrame restores, so a frame narrower than a dash leaves nothing behind.
-class TDashRun {
+template <typename Canvas> class TDashRun {
 public:
-    TDashRun(TBitmap &canvas, bool horizontal, std::int32_t line, std::int32_t start, std::int32_t length, TColor color)
+    TDashRun(Canvas &canvas, bool horizontal, std::int32_t line, std::int32_t start, std::int32_t length, TColor color)
         : Color(color), FCanvas(canvas), FHorizontal(horizontal), FLine(line), FStart(start), FEnd(start + length),
           FPos(start)
     {
@@ -69,7 +70,7 @@ private:
         FPos = to;
     }
 
-    TBitmap &FCanvas;
+    Canvas &FCanvas;
     bool FHorizontal;
     std::int32_t FLine;
     std::int32_t FStart;
@@ -103,7 +104,7 @@ TPoint TSourceImage::Offset() const { return {(ExtentWidth - SourceWidth) / 2, (
 
 const TBitmap &TSourceImage::BuildView() { return BuildView(nullptr); }
 
-const TBitmap &TSourceImage::BuildView(const TSourceImage *previous)
+const TBitmap &TSourceImage::BuildView(TSourceImage *previous)
 {
     FViewBuilt = false;
     try {
@@ -125,7 +126,17 @@ TSourceImage::TViewInputs TSourceImage::ViewInputs() const
         SourcePicture.get(), {ExtentWidth, ExtentHeight}, {ViewWidth, ViewHeight}, {ViewSourceWidth, ViewSourceHeight}};
 }
 
-const TBitmap &TSourceImage::BuildViewBitmap(const TSourceImage *previous)
+bool TSourceImage::TakeViewFrom(TSourceImage *previous)
+{
+    if (!previous || !previous->FViewBuilt || previous->ViewInputs() != ViewInputs())
+        return false;
+    View = std::move(previous->View);
+    previous->View = TBitmap();
+    previous->FViewBuilt = false;
+    return true;
+}
+
+const TBitmap &TSourceImage::BuildViewBitmap(TSourceImage *previous)
 {
     const TPoint extent = GetExtent();
     ExtentWidth = extent.X;
@@ -150,9 +161,18 @@ const TBitmap &TSourceImage::BuildViewBitmap(const TSourceImage *previous)
         ViewHeight = eh;
         ViewSourceWidth = SourceWidth;
         ViewSourceHeight = SourceHeight;
-        View.SetSize(ViewWidth, ViewHeight, clWhite);
-        const TPoint offset = Offset();
-        View.Draw(offset.X, offset.Y, Source);
+        if (TakeViewFrom(previous))
+            return View;
+        // The picture drawn on white: only the margins around it are filled.
+        View = TBitmap();
+        View = TBitmap::ForOverwrite(ViewWidth, ViewHeight);
+        const TPoint o = Offset();
+        const std::int32_t right = o.X + SourceWidth, bottom = o.Y + SourceHeight;
+        View.FillRect({0, 0, ViewWidth, o.Y}, clWhite);
+        View.FillRect({0, bottom, ViewWidth, ViewHeight}, clWhite);
+        View.FillRect({0, o.Y, o.X, bottom}, clWhite);
+        View.FillRect({right, o.Y, ViewWidth, bottom}, clWhite);
+        View.Draw(o.X, o.Y, Source);
         return View;
     }
 
@@ -182,10 +202,8 @@ const TBitmap &TSourceImage::BuildViewBitmap(const TSourceImage *previous)
     ViewWidth = std::max(ViewWidth, 1);
     ViewHeight = std::max(ViewHeight, 1);
 
-    if (previous && previous->FViewBuilt && previous->ViewInputs() == ViewInputs()) {
-        View = previous->View;
+    if (TakeViewFrom(previous))
         return View;
-    }
     View.SetSize(ViewWidth, ViewHeight, clWhite);
     const TRect target{(ViewWidth - ViewSourceWidth) / 2, (ViewHeight - ViewSourceHeight) / 2,
                        (ViewWidth + ViewSourceWidth) / 2, (ViewHeight + ViewSourceHeight) / 2};
@@ -198,7 +216,7 @@ TFrameMetrics TSourceImage::Metrics() const
     return {SourceWidth, SourceHeight, ExtentWidth, ExtentHeight, ViewWidth, ViewHeight};
 }
 
-void TSourceImage::DrawView(TBitmap &canvas, std::int32_t x, std::int32_t y) const
+template <typename Canvas> void TSourceImage::DrawView(Canvas &canvas, std::int32_t x, std::int32_t y) const
 {
     canvas.Draw(x, y, View);
     canvas.FrameRect({x, y, x + ViewWidth, y + ViewHeight}, clBlue);
@@ -214,22 +232,22 @@ TRect TSourceImage::FrameInView() const
     return {x0, y0, x0 + w, y0 + h};
 }
 
-void TSourceImage::DrawFrame(TBitmap &canvas) const
+template <typename Canvas> void TSourceImage::DrawFrame(Canvas &canvas) const
 {
     const TRect f = FrameInView();
     const std::int32_t x0 = f.Left, y0 = f.Top, w = f.Width(), h = f.Height();
     const std::int32_t p = FramePhase;
 
     // Top then right edge, continuing the sequence around the corner.
-    TDashRun top(canvas, true, y0, x0, w, FrameColor);
+    TDashRun<Canvas> top(canvas, true, y0, x0, w, FrameColor);
     const std::int32_t r = top.Dashes(p);
-    TDashRun right(canvas, false, x0 + w - 1, y0, h, top.Color);
+    TDashRun<Canvas> right(canvas, false, x0 + w - 1, y0, h, top.Color);
     right.Dashes(4 - r);
 
     // Left then bottom edge, likewise.
-    TDashRun left(canvas, false, x0, y0, h, FrameColor);
+    TDashRun<Canvas> left(canvas, false, x0, y0, h, FrameColor);
     const std::int32_t r2 = left.Dashes(p);
-    TDashRun bottom(canvas, true, y0 + h - 1, x0, w, left.Color);
+    TDashRun<Canvas> bottom(canvas, true, y0 + h - 1, x0, w, left.Color);
     bottom.Dashes(4 - r2);
 }
 
@@ -242,7 +260,7 @@ void TSourceImage::StepFramePhase()
     }
 }
 
-void TSourceImage::EraseFrame(TBitmap &canvas) const
+template <typename Canvas> void TSourceImage::EraseFrame(Canvas &canvas) const
 {
     const TRect f = FrameInView();
     const std::int32_t x0 = f.Left, y0 = f.Top, w = f.Width(), h = f.Height();
@@ -257,6 +275,13 @@ void TSourceImage::EraseFrame(TBitmap &canvas) const
     // The view bitmap does not hold the border, and a frame on the work area's edge covers it.
     canvas.FrameRect({0, 0, ViewWidth, ViewHeight}, clBlue);
 }
+
+template void TSourceImage::DrawView(TBitmap &, std::int32_t, std::int32_t) const;
+template void TSourceImage::DrawView(TViewCanvas &, std::int32_t, std::int32_t) const;
+template void TSourceImage::DrawFrame(TBitmap &) const;
+template void TSourceImage::DrawFrame(TViewCanvas &) const;
+template void TSourceImage::EraseFrame(TBitmap &) const;
+template void TSourceImage::EraseFrame(TViewCanvas &) const;
 
 TFrameHit TSourceImage::HitTest(std::int32_t x, std::int32_t y, TRect r)
 {
@@ -442,14 +467,16 @@ bool TSourceImage::RenderLogo(TBitmap &dest, std::int32_t x, std::int32_t y, con
     return rendered;
 }
 
-bool TSourceImage::CheckImageFile(const std::string &fileName, TPromptService &prompts)
+bool TSourceImage::CheckImageFile(const std::string &fileName, TPromptService &prompts,
+                                  TPictureCache::TDecoded *decoded)
 {
     // The whole picture is read, not only its header: a file whose data is damaged must not
     // enter the library to fail at every display.
     TPoint size;
+    TPictureCache::TDecoded read;
     try {
-        const TBitmap picture = ReadPicture(fileName);
-        size = {picture.Width(), picture.Height()};
+        read = TPictureCache::Decode(fileName);
+        size = {read.Picture->Width(), read.Picture->Height()};
     } catch (...) {
         prompts.ShowError("Error loading image. Check if you have enough disk space and write permissions.");
         return false;
@@ -458,6 +485,8 @@ bool TSourceImage::CheckImageFile(const std::string &fileName, TPromptService &p
         prompts.ShowError("Image dimensions must be at least 16x16.");
         return false;
     }
+    if (decoded)
+        *decoded = std::move(read);
     return true;
 }
 

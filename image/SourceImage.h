@@ -8,6 +8,7 @@
 #include "FrameGeometry.h"
 #include "Geometry.h"
 #include "LogoDirObject.h"
+#include "PictureCache.h"
 #include "PromptService.h"
 
 namespace vantorel {
@@ -73,19 +74,21 @@ public:
     // that does not fit the work area is reset to none (-1), for the caller to place anew. Raises
     // EImageError, the view left empty, when the view cannot be built.
     const TBitmap &BuildView();
-    // The same, taking the view of a document made before for another pane size where that view
-    // is the one this document would build (same picture, work area and view): a resize that
-    // leaves the view as it was costs no resampling.
-    const TBitmap &BuildView(const TSourceImage *previous);
+    // The same, taking over the view of a document made before (for another pane size, or the
+    // same) where that view is the one this document would build (same picture, work area and
+    // view): a redisplay that leaves the view as it was costs neither resampling nor a new bitmap.
+    // previous is left without its view.
+    const TBitmap &BuildView(TSourceImage *previous);
     TFrameMetrics Metrics() const;
 
-    // The view with its blue border and the frame, drawn at (x, y).
-    void DrawView(TBitmap &canvas, std::int32_t x, std::int32_t y) const;
+    // The view with its blue border and the frame, drawn at (x, y). The canvas is a TBitmap or a
+    // TViewCanvas (the pane's, showing this view), drawn on alike.
+    template <typename Canvas> void DrawView(Canvas &canvas, std::int32_t x, std::int32_t y) const;
     // The moving dashes of the frame in their current state.
-    void DrawFrame(TBitmap &canvas) const;
+    template <typename Canvas> void DrawFrame(Canvas &canvas) const;
     void StepFramePhase();
     // Restores the strips under the frame from the view, and the blue border.
-    void EraseFrame(TBitmap &canvas) const;
+    template <typename Canvas> void EraseFrame(Canvas &canvas) const;
     // The frame in view pixels (x0, y0, x0 + w, y0 + h).
     TRect FrameInView() const;
 
@@ -106,8 +109,10 @@ public:
     bool TakeLogoFrom(const TSourceImage &previous, const TRenderOptions &options);
 
     // Whether a picture file can enter the library: readable and at least 16 x 16 pixels.
-    // Reports through the prompt service and returns false otherwise.
-    static bool CheckImageFile(const std::string &fileName, TPromptService &prompts);
+    // Reports through the prompt service and returns false otherwise. The picture read for the
+    // check goes to decoded when given, for a copy of the file to take over.
+    static bool CheckImageFile(const std::string &fileName, TPromptService &prompts,
+                               TPictureCache::TDecoded *decoded = nullptr);
 
 private:
     // What the view and the logo were made from; equal inputs make equal pixels.
@@ -125,7 +130,8 @@ private:
         bool operator==(const TLogoInputs &) const = default;
     };
 
-    const TBitmap &BuildViewBitmap(const TSourceImage *previous);
+    const TBitmap &BuildViewBitmap(TSourceImage *previous);
+    bool TakeViewFrom(TSourceImage *previous);
     TViewInputs ViewInputs() const;
     TLogoInputs LogoInputs(const TRenderOptions &options) const;
 

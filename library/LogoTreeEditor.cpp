@@ -231,7 +231,8 @@ bool TLogoTreeEditor::DeleteNodeTree(TLogoNode *node)
     return true;
 }
 
-TLogoNode *TLogoTreeEditor::AddImageToDirectory(const std::string &fileName, const TLogoDirObject &logoTemplate)
+TLogoNode *TLogoTreeEditor::AddImageToDirectory(const std::string &fileName, const TLogoDirObject &logoTemplate,
+                                                const std::function<void(const std::string &)> &copied)
 {
     TLogoNode *target = FTree.SelectedFolder();
     const std::string_view filePart = ExtractFileNamePart(fileName);
@@ -250,6 +251,8 @@ TLogoNode *TLogoTreeEditor::AddImageToDirectory(const std::string &fileName, con
         FPrompts.ShowError(kCannotCopyImage);
         return nullptr;
     }
+    if (copied)
+        copied(folder + name);
 
     auto record = std::make_unique<TLogoDirObject>(logoTemplate);
     record->Kind = nkLogo; // the node stands for a picture file, whatever the template says

@@ -28,8 +28,10 @@ public:
     bool DeleteNodeTree(TLogoNode *node);
 
     // Copies the picture into the selected folder as a new logo made from logoTemplate, and
-    // selects it. Returns the new node, or null after a failure (already reported).
-    TLogoNode *AddImageToDirectory(const std::string &fileName, const TLogoDirObject &logoTemplate);
+    // selects it; copied, when given, is told the copy's path before the selection. Returns the new
+    // node, or null after a failure (already reported).
+    TLogoNode *AddImageToDirectory(const std::string &fileName, const TLogoDirObject &logoTemplate,
+                                   const std::function<void(const std::string &)> &copied = {});
 
 private:
     TLogoTree &FTree;

@@ -202,8 +202,15 @@ void TMainAppForm::Open1Click()
     std::string fileName;
     if (!FPrompts->OpenFileDialog(request, fileName))
         return;
-    if (TSourceImage::CheckImageFile(fileName, *FPrompts))
-        FTreeEditor.AddImageToDirectory(fileName, *FLogoTemplate);
+    TPictureCache::TDecoded picture;
+    if (!TSourceImage::CheckImageFile(fileName, *FPrompts, &picture))
+        return;
+    // The new logo's display takes the picture the check decoded, rather than decoding it again;
+    // the check lets go of it before the display, so a failed hand-over never holds two.
+    FTreeEditor.AddImageToDirectory(fileName, *FLogoTemplate, [&picture](const std::string &copy) {
+        PictureCache().KeepCopy(picture, copy);
+        picture = {};
+    });
 }
 
 void TMainAppForm::SaveLogoToFile()

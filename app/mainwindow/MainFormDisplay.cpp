@@ -26,6 +26,9 @@ namespace vantorel {
 
 namespace {
 
+// From this size on the picture pane shows the document's view in place, without a copy.
+constexpr std::uint64_t kViewShownInPlaceBytes = std::uint64_t(8) << 20;
+
 // The settings that the logo template follows.
 void CopySettings(const TLogoDirObject &from, TLogoDirObject &to)
 {
@@ -103,13 +106,20 @@ void TMainAppForm::ShowSelectedLogo()
                 const QSize pane = SourceImageScrollBox->viewport()->size();
                 FSourceImage = std::make_unique<TSourceImage>(TPoint{pane.width(), pane.height()}, fileName,
                                                               FCurrentLogo, Fitimageintopane->isChecked());
-                const TSourceImage *sameFile = previous && previous->FileName == fileName ? previous.get() : nullptr;
+                TSourceImage *sameFile = previous && previous->FileName == fileName ? previous.get() : nullptr;
                 FSourceImage->BuildView(sameFile);
                 if (FCurrentLogo->FrameLeft == -1)
                     InitSelectionFrame(*FCurrentLogo, FSourceImage->Metrics());
-                SourceImage->SetPicture(TBitmap(FSourceImage->ViewWidth, FSourceImage->ViewHeight));
+                // A photo-sized view is shown in place rather than from a copy. DrawView covers the
+                // whole picture, so a copy of the right size is drawn over.
+                const TBitmap &view = FSourceImage->View;
+                if (static_cast<std::uint64_t>(view.Stride()) * static_cast<std::uint64_t>(view.Height()) >=
+                    kViewShownInPlaceBytes)
+                    SourceImage->ShowView(&view);
+                else
+                    SourceImage->SetPictureSize(FSourceImage->ViewWidth, FSourceImage->ViewHeight);
                 PlaceImage(SourceImageScrollBox, SourceImage);
-                FSourceImage->DrawView(SourceImage->Picture(), 0, 0);
+                SourceImage->DrawOnShown([this](auto &canvas) { FSourceImage->DrawView(canvas, 0, 0); });
                 SourceImage->Changed();
                 // The target still shows what the previous document rendered; a logo of the same
                 // inputs keeps it.
@@ -137,6 +147,10 @@ void TMainAppForm::ShowSelectedLogo()
             }
         }
     }
+    // A pane that shows a view in place never outlives the view: with no document to show, it
+    // keeps a copy of what it shows.
+    if (SourceImage->ShowsView() && (!FSourceImage || SourceImage->Canvas().View() != &FSourceImage->View))
+        SourceImage->SetPicture(SourceImage->Canvas().Composite());
     UpdateImageStatusBar();
 }
 

@@ -98,9 +98,8 @@ void TMainAppForm::DragSelectionFrame(int x, int y)
     if (!node || node->Kind() != nkLogo || !FSourceImage || !FMouseButtonDown || FDragMode == fhOutside)
         return;
     TLogoDirObject &logo = *node->Data();
-    TBitmap &canvas = SourceImage->Picture();
     const TRect before = FSourceImage->FrameInView();
-    FSourceImage->EraseFrame(canvas);
+    SourceImage->DrawOnShown([this](auto &canvas) { FSourceImage->EraseFrame(canvas); });
 
     const TFrameMetrics metrics = FSourceImage->Metrics();
     const TRect bounds = CalcFrameRect(logo.FitKind, metrics);
@@ -111,7 +110,7 @@ void TMainAppForm::DragSelectionFrame(int x, int y)
     logo.FrameWidth = box.Width;
     logo.FrameHeight = box.Height;
 
-    FSourceImage->DrawFrame(canvas);
+    SourceImage->DrawOnShown([this](auto &canvas) { FSourceImage->DrawFrame(canvas); });
     // Only the frame changed on the picture: the old strips and the new ones, and the border.
     UpdateFrameStrips(SourceImage, before);
     UpdateFrameStrips(SourceImage, FSourceImage->FrameInView());
@@ -124,7 +123,7 @@ void TMainAppForm::SelFrameTimerTimer()
 {
     if (!FSourceImage)
         return;
-    FSourceImage->DrawFrame(SourceImage->Picture());
+    SourceImage->DrawOnShown([this](auto &canvas) { FSourceImage->DrawFrame(canvas); });
     FSourceImage->StepFramePhase();
     UpdateFrameStrips(SourceImage, FSourceImage->FrameInView());
 }

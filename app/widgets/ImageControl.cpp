@@ -15,6 +15,7 @@ TImageControl::TImageControl(QWidget *parent) : QWidget(parent)
 
 void TImageControl::SetPicture(TBitmap picture)
 {
+    FCanvas.Reset(nullptr);
     FPicture = std::move(picture);
     if (FPicture.Empty())
         setFixedSize(10, 10);
@@ -23,19 +24,53 @@ void TImageControl::SetPicture(TBitmap picture)
     update();
 }
 
+void TImageControl::SetPictureSize(int width, int height)
+{
+    if (FPicture.Width() != width || FPicture.Height() != height) {
+        FPicture = TBitmap();
+        FPicture = TBitmap::ForOverwrite(width, height);
+    }
+    SetPicture(std::move(FPicture));
+}
+
+void TImageControl::ShowView(const TBitmap *view)
+{
+    FPicture = TBitmap();
+    FCanvas.Reset(view);
+    setFixedSize(FCanvas.Width(), FCanvas.Height());
+    update();
+}
+
 void TImageControl::Changed() { repaint(); }
 
-void TImageControl::paintEvent(QPaintEvent *)
+namespace {
+
+// The bitmap's rows are RGB bytes padded to four, which a QImage wraps without a copy.
+QImage Wrapped(const TBitmap &bitmap)
+{
+    return QImage(bitmap.Bits(), bitmap.Width(), bitmap.Height(), static_cast<qsizetype>(bitmap.Stride()),
+                  QImage::Format_RGB888);
+}
+
+} // namespace
+
+void TImageControl::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
+    if (ShowsView()) {
+        // The view, then the tiles drawn on over it: the pixels a copy drawn on would show.
+        const QRect area = event->rect();
+        painter.drawImage(area.topLeft(), Wrapped(*FCanvas.View()), area);
+        for (const TViewCanvas::TTile &tile :
+             FCanvas.TilesIn({area.left(), area.top(), area.right() + 1, area.bottom() + 1}))
+            painter.drawImage(tile.Place.Left, tile.Place.Top, Wrapped(*tile.Pixels));
+        return;
+    }
     if (FPicture.Empty()) {
         painter.fillRect(rect(), palette().base());
         return;
     }
-    // The bitmap's rows are RGB bytes padded to four, which a QImage wraps without a copy.
-    const QImage image(FPicture.Bits(), FPicture.Width(), FPicture.Height(), static_cast<qsizetype>(FPicture.Stride()),
-                       QImage::Format_RGB888);
-    painter.drawImage(0, 0, image);
+    painter.drawImage(0, 0, Wrapped(FPicture));
 }
 
 void TImageControl::mousePressEvent(QMouseEvent *event)

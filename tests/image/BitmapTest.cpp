@@ -30,6 +30,25 @@ TEST(Bitmap, NewBitmapIsWhiteWithRowsPaddedToFourBytes)
     b.SetPixel(5, 0, clBlack);
 }
 
+TEST(Bitmap, ABitmapForOverwriteHasZeroPaddingAndAPhotoSizedOneCopiesLikeASmallOne)
+{
+    // 1501 pixels leave one byte of padding a row; 1501 x 2000 takes the huge-page storage.
+    for (const std::int32_t height : {2, 2000}) {
+        TBitmap b = TBitmap::ForOverwrite(1501, height);
+        ASSERT_EQ(b.Stride(), 4504u);
+        for (std::int32_t y = 0; y < height; ++y)
+            ASSERT_EQ(b.Scanline(y)[4503], 0) << "row " << y;
+        b.FillRect({0, 0, 1501, height}, 0x123456);
+        b.SetPixel(1500, height - 1, clBlack);
+        TBitmap copy = b;
+        EXPECT_TRUE(copy == b);
+        b.SetSize(1501, height); // the same size keeps the storage and fills it
+        EXPECT_EQ(b.Pixel(1500, height - 1), clWhite);
+        EXPECT_EQ(copy.Pixel(1500, height - 1), clBlack);
+        EXPECT_EQ(copy.Pixel(0, 0), 0x123456);
+    }
+}
+
 TEST(Bitmap, FillAndFrameAreClippedAndRightBottomExclusive)
 {
     TBitmap b(6, 4);

@@ -105,6 +105,39 @@ TEST_F(PictureCacheTest, AFileThatMayStillChangeUnseenIsNotKept)
     }
 }
 
+TEST_F(PictureCacheTest, ACopyTakesOverThePictureDecodedBeforeItOnlyWhenTheOriginalStayedPut)
+{
+    // Each case decodes a settled original, then copies it as the library does.
+    struct TCase {
+        const char *Description;
+        std::time_t OriginalDate;
+        bool ChangedBeforeCopy; // the original rewritten (blue) between decode and copy
+        bool Enabled;
+        bool Kept;
+    };
+    const TCase cases[] = {
+        {"a settled original", Past(), false, true, true},
+        {"an original written just now", std::time(nullptr), false, true, false},
+        {"an original changed after its decode", Past(), true, true, false},
+        {"the cache turned off", Past(), false, false, false},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Description);
+        FCache.SetEnabled(c.Enabled);
+        const std::string original = Write("photo.bmp", 40, kRed, c.OriginalDate);
+        const TPictureCache::TDecoded decoded = TPictureCache::Decode(original);
+        if (c.ChangedBeforeCopy)
+            Write("photo.bmp", 40, kBlue, Past() - 60);
+        const std::string copy = FDir / "copy.bmp";
+        fs::copy_file(original, copy, fs::copy_options::overwrite_existing);
+        FCache.KeepCopy(decoded, copy);
+        const auto read = FCache.Read(copy);
+        EXPECT_EQ(read == decoded.Picture, c.Kept);
+        EXPECT_EQ(read->Pixel(0, 0), c.ChangedBeforeCopy ? kBlue : kRed) << "the copy's own bytes";
+        FCache.Clear();
+    }
+}
+
 TEST_F(PictureCacheTest, TheDocumentReadsThroughTheProgramsCache)
 {
     const std::string file = Write("p.bmp", 40, kRed);

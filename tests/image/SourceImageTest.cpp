@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CoordinatePicture.h"
 #include "ImageCodecs.h"
 #include "TestSupport.h"
 
@@ -669,15 +670,13 @@ struct TRebuildCase {
     bool Fit;
     std::function<void(TLogoDirObject &, TRenderOptions &)> Change;
     bool LogoTaken;
+    bool FitBefore = true;
 };
 
 TEST(SourceImage, ARebuildShowsWhatAFreshDocumentShows)
 {
     test::TTempDir dir;
-    TBitmap picture(600, 400);
-    for (std::int32_t y = 0; y < 400; ++y)
-        for (std::int32_t x = 0; x < 600; ++x)
-            picture.SetPixel(x, y, RGBColor(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), 77));
+    const TBitmap picture = test::CoordinatePicture(600, 400);
     const std::string file = dir / "photo.png";
     WritePNG(picture, file);
     // The picture cache keeps only a file that has settled, and only a kept picture is shared.
@@ -689,6 +688,7 @@ TEST(SourceImage, ARebuildShowsWhatAFreshDocumentShows)
         {"a wider pane, the view bound by its height", {340, 200}, true, unchanged, true},
         {"a taller pane, a new view", {300, 260}, true, unchanged, true},
         {"fitting turned off", {300, 200}, false, unchanged, true},
+        {"at 100 % before and after, another pane", {340, 260}, false, unchanged, true, false},
         {"another logo size", {300, 200}, true, [](TLogoDirObject &n, TRenderOptions &) { n.LogoWidth = 96; }, false},
         {"the frame moved", {300, 200}, true, [](TLogoDirObject &n, TRenderOptions &) { n.FrameLeft += 3; }, false},
         {"the empty area filled",
@@ -703,7 +703,7 @@ TEST(SourceImage, ARebuildShowsWhatAFreshDocumentShows)
         node.LogoWidth = 128;
         node.LogoHeight = 160;
         TRenderOptions options{false, clRed};
-        TSourceImage before({300, 200}, file, &node, true);
+        TSourceImage before({300, 200}, file, &node, c.FitBefore);
         before.BuildView();
         InitSelectionFrame(node, before.Metrics());
         TBitmap shown(node.LogoWidth, node.LogoHeight);

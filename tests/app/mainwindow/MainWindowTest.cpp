@@ -3,6 +3,8 @@
 // options dialog, and the layout, looks and cursors the user sees.
 #include "MainForm.h"
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -39,6 +41,7 @@
 #include "ImageControl.h"
 #include "LogoTreeModel.h"
 #include "OptionsForm.h"
+#include "PictureCache.h"
 #include "StatusPanels.h"
 #include "TestSupport.h"
 
@@ -450,6 +453,67 @@ TEST_F(MainWindowDisplayTest, TheFitToPaneMenuItemTogglesTheView)
     EXPECT_TRUE(Form().FitToPaneToolButton->isChecked());
     ASSERT_NE(Doc(), nullptr);
     EXPECT_TRUE(Doc()->FitToPane);
+}
+
+TEST_F(MainWindowDisplayTest, AnAddedPhotoIsShownFromThePictureItsCheckDecoded)
+{
+    const std::string photo = FOut / "photo.jpg";
+    WriteJPEG(Gradient(300, 200), photo, 90);
+    std::filesystem::last_write_time(photo, std::filesystem::last_write_time(photo) - std::chrono::hours(1));
+    Select("Pets");
+    FPrompts.AnswerFile(photo);
+    Form().Open1Click();
+    ASSERT_EQ(Form().LogoTree().Selected(), Node("Pets/photo.jpg"));
+    ASSERT_NE(Doc(), nullptr);
+    // The copy was written just now: a picture of it decoded since would not have been kept.
+    EXPECT_EQ(PictureCache().Read(FFolder / "Logo Directory/Pets/photo.jpg"), Doc()->SourcePicture);
+    EXPECT_TRUE(*Doc()->SourcePicture == ReadPicture(photo));
+    PictureCache().Clear();
+}
+
+// A photo-sized view is shown in place, not copied: the pane paints what a copy of the view drawn
+// on painted, through a drag of the frame and a step of its dashes.
+TEST_F(MainWindowDisplayTest, APhotoSizedViewPaintsAsACopyDrawnOnDid)
+{
+    Form().SelFrameTimer.stop(); // the steps of the dashes are taken one by one below
+    const std::string photo = FOut / "photo.png";
+    WritePNG(Gradient(1800, 1600), photo);
+    Select("Pets");
+    FPrompts.AnswerFile(photo);
+    Form().Open1Click();
+    TLogoDirObject &logo = Record("Pets/photo.png");
+    logo.KeepProportions = false;
+    logo.FrameLeft = 400;
+    logo.FrameTop = 500;
+    logo.FrameWidth = logo.FrameHeight = 400;
+    Form().ShowSelectedLogo();
+    QApplication::processEvents();
+    ASSERT_NE(Doc(), nullptr);
+    ASSERT_TRUE(Form().SourceImage->ShowsView());
+    TBitmap copy(Doc()->ViewWidth, Doc()->ViewHeight);
+    Doc()->DrawView(copy, 0, 0);
+    const auto paintedAsCopy = [&] {
+        const QImage painted = Form().SourceImage->grab().toImage().convertToFormat(QImage::Format_RGB888);
+        if (painted.width() != copy.Width() || painted.height() != copy.Height())
+            return false;
+        for (int y = 0; y < copy.Height(); ++y)
+            if (std::memcmp(painted.constScanLine(y), copy.Scanline(y), static_cast<std::size_t>(copy.Width()) * 3))
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(paintedAsCopy());
+
+    const TRect frame = Doc()->FrameInView();
+    const QPoint press((frame.Left + frame.Right) / 2, (frame.Top + frame.Bottom) / 2);
+    Doc()->EraseFrame(copy);
+    Form().SourceImageMouseDown(Qt::LeftButton, press.x(), press.y());
+    Form().SourceImageMouseMove(press.x() - 30, press.y() + 20);
+    Form().SourceImageMouseUp(Qt::LeftButton, press.x() - 30, press.y() + 20);
+    ASSERT_EQ(logo.FrameLeft, 400 - 30);
+    Doc()->DrawFrame(copy);
+    Doc()->DrawFrame(copy);
+    Form().SelFrameTimerTimer();
+    EXPECT_TRUE(paintedAsCopy());
 }
 
 TEST_F(MainWindowDisplayTest, FittingALargePictureIntoThePaneScalesTheView)
