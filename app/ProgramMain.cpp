@@ -55,7 +55,9 @@ int ProgramMain(int argc, char **argv)
     InitHTTPLibrary();
     TSignalCloser signalCloser;
     const std::string programFolder = ProgramFolder();
-    TWAIN_SetWindowsFolder(TWAIN_WindowsFolderFor(programFolder));
+    // An installed program keeps the source manager in its installation, not in the user's folder.
+    TWAIN_SetWindowsFolder(TWAIN_WindowsFolderFor(
+        ShippedFileFolder(programFolder, InstalledLibraryFolder(ExecutableFolder()), "TWAIN_32.DLL")));
 
     // The window's creation may show a box (a failed start-up shows why): a request to end closes
     // it then, and the window takes the request up once it exists.

@@ -17,6 +17,9 @@
 #ifndef VANTOREL_CONFIG_FROM_BIN
 #define VANTOREL_CONFIG_FROM_BIN "../etc/xdg"
 #endif
+#ifndef VANTOREL_LIB_FROM_BIN
+#define VANTOREL_LIB_FROM_BIN "../lib/vantorel"
+#endif
 
 namespace vantorel {
 
@@ -68,6 +71,11 @@ std::string InstalledDataFolder(const std::string &executableFolder)
 std::string InstalledConfigFolder(const std::string &executableFolder)
 {
     return InstalledFolder(executableFolder, VANTOREL_CONFIG_FROM_BIN);
+}
+
+std::string InstalledLibraryFolder(const std::string &executableFolder)
+{
+    return InstalledFolder(executableFolder, VANTOREL_LIB_FROM_BIN);
 }
 
 std::string UserProgramFolder()

@@ -16,6 +16,9 @@ std::string InstalledDataFolder(const std::string &executableFolder);
 // The configuration folder of an installation (its etc/xdg/) for an executable in
 // executableFolder. It exists only when installed.
 std::string InstalledConfigFolder(const std::string &executableFolder);
+// The folder where an installation keeps the source manager library and its scanner helper (its
+// lib/vantorel/) for an executable in executableFolder. It exists only when installed.
+std::string InstalledLibraryFolder(const std::string &executableFolder);
 // $XDG_DATA_HOME/vantorel/, with the base directory rules' default ~/.local/share.
 std::string UserProgramFolder();
 

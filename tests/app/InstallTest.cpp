@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ProgramFolder.h"
 #include "ServerRegistration.h"
 #include "TestSupport.h"
 #include "fixtures/LoopbackPort.h"
@@ -87,6 +88,9 @@ TEST_F(Install, PlacesTheProgramItsDataAndItsDesktopFiles)
     for (const auto &[path, content] : files)
         EXPECT_EQ(ReadFile(Prefix() + path), content) << path;
     EXPECT_TRUE(Exists(Prefix() + "share/dbus-1/interfaces/example.vantorel.IVantorelPI.xml"));
+    // Where the installed program looks for its source manager, which starts the helper beside it.
+    for (const char *file : {"TWAIN_32.DLL", "vantorel-sane-helper"})
+        EXPECT_TRUE(Exists(InstalledLibraryFolder(Prefix() + "bin/") + file)) << file;
     // The executable's folder holds the executable alone.
     EXPECT_EQ(std::distance(fs::directory_iterator(Prefix() + "bin"), fs::directory_iterator()), 1);
     for (const int side : {16, 32, 48, 64, 128, 256}) {
