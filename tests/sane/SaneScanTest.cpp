@@ -51,6 +51,31 @@ TEST_F(SaneScanTest, ScansEqualScanimagesPictureForTheSameSettings)
     EXPECT_TRUE(Boxes.empty());
 }
 
+// A whole scan of this one takes over ten seconds.
+const std::string SlowScan =
+    "mode Gray\nbr_x 200.0\nbr_y 200.0\nread-limit true\nread-limit-size 1000\nread-delay true\n"
+    "read-delay-duration 200000\n";
+
+// The helper program that this process started, or 0.
+pid_t HelperProcess()
+{
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const std::size_t name = line.find(" (vantorel-sane-h"), end = line.rfind(") ");
+        if (name == std::string::npos || end == std::string::npos)
+            continue;
+        std::istringstream fields(line.substr(end + 2));
+        char state = 0;
+        pid_t parent = 0;
+        fields >> state >> parent;
+        if (parent == ::getpid() && state != 'Z')
+            return static_cast<pid_t>(std::stol(line));
+    }
+    return 0;
+}
+
 TEST_F(SaneScanTest, EveryWayOutWithoutAPictureShowsNoBoxAndTheNextScanWorks)
 {
     auto usableAboveTheDisabledWindow = [this](QDialog *dialog) {
@@ -76,11 +101,16 @@ TEST_F(SaneScanTest, EveryWayOutWithoutAPictureShowsNoBoxAndTheNextScanWorks)
     } cases[] = {
         {"Cancel before scanning", "", {usableAboveTheDisabledWindow, PressCancel}},
         {"the window closed", "", {[](QDialog *dialog) { return dialog->close(); }}},
-        // A whole scan of this one takes over ten seconds.
-        {"Cancel during a scan",
-         "mode Gray\nbr_x 200.0\nbr_y 200.0\nread-limit true\nread-limit-size 1000\nread-delay true\n"
-         "read-delay-duration 200000\n",
-         {PressScan, PressCancel}},
+        {"Cancel during a scan", SlowScan, {PressScan, PressCancel}},
+        // The helper never answers the cancel: it is killed once its time is up.
+        {"Cancel during a scan whose helper is stopped",
+         SlowScan,
+         {PressScan,
+          [](QDialog *) {
+              const pid_t helper = HelperProcess();
+              return helper > 0 && ::kill(helper, SIGSTOP) == 0;
+          },
+          PressCancel}},
         {"a failed scan, then Cancel",
          "read-status-code \"SANE_STATUS_JAMMED\"\n",
          {PressScan, errorShown, PressCancel}},
@@ -91,6 +121,7 @@ TEST_F(SaneScanTest, EveryWayOutWithoutAPictureShowsNoBoxAndTheNextScanWorks)
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(Acquire(0, c.Steps), nullptr);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+        EXPECT_EQ(HelperProcess(), 0); // ended, or killed and reaped
         EXPECT_TRUE(Window.isEnabled());
         ConfigureSane();
         TW_HANDLE dib = Acquire(0, {PressScan});
@@ -99,26 +130,6 @@ TEST_F(SaneScanTest, EveryWayOutWithoutAPictureShowsNoBoxAndTheNextScanWorks)
     }
     EXPECT_EQ(error, "Scanning failed: Document feeder jammed");
     EXPECT_TRUE(Boxes.empty());
-}
-
-// The helper program that this process started, or 0.
-pid_t HelperProcess()
-{
-    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        std::getline(stat, line);
-        const std::size_t name = line.find(" (vantorel-sane-h"), end = line.rfind(") ");
-        if (name == std::string::npos || end == std::string::npos)
-            continue;
-        std::istringstream fields(line.substr(end + 2));
-        char state = 0;
-        pid_t parent = 0;
-        fields >> state >> parent;
-        if (parent == ::getpid() && state != 'Z')
-            return static_cast<pid_t>(std::stol(line));
-    }
-    return 0;
 }
 
 TEST_F(SaneScanTest, AHelperKilledDuringAScanFailsItAndTheNextScanWorks)
@@ -146,9 +157,8 @@ TEST_F(SaneScanTest, AHelperKilledDuringAScanFailsItAndTheNextScanWorks)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Description);
-        // A whole scan of this one takes over ten seconds: half a second in, it is running.
-        ConfigureSane("mode Gray\nbr_x 200.0\nbr_y 200.0\nread-limit true\nread-limit-size 1000\nread-delay true\n"
-                      "read-delay-duration 200000\n");
+        // Half a second in, the scan is running.
+        ConfigureSane(SlowScan);
         std::vector<TStep> steps{[&](QDialog *dialog) {
                                      return PressScan(dialog) && (scanStarted = std::chrono::steady_clock::now(), true);
                                  },

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTimer>
@@ -126,6 +127,14 @@ protected:
             QDialog *dialog = FindDialog(DriverDialog);
             while (dialog && !Steps.empty() && Steps.front()(dialog))
                 Steps.erase(Steps.begin());
+            // A scan that failed when no step is left to take it would leave the source's dialog
+            // waiting for ever: the test fails with the reason and the dialog is left.
+            const auto *message =
+                dialog && dialog->isVisible() ? dialog->findChild<QLabel *>(QStringLiteral("MessageLabel")) : nullptr;
+            if (Steps.empty() && message && message->text().startsWith(QStringLiteral("Scanning failed"))) {
+                ADD_FAILURE() << message->text().toStdString() << " with no step left";
+                PressCancel(dialog);
+            }
         });
         Driver.start(10);
     }
