@@ -19,5 +19,7 @@ bool RemoveDirectoryA(const std::string &path);
 bool ForceDirectories(const std::string &path);
 bool FileExists(const std::string &path);      // a file (not a folder)
 bool DirectoryExists(const std::string &path); // a folder
+// A folder's name with its trailing "/"; the empty name stays empty.
+std::string WithSlash(std::string folder);
 
 } // namespace vantorel

@@ -25,13 +25,6 @@ namespace vantorel {
 
 namespace {
 
-std::string WithSlash(std::string folder)
-{
-    if (folder.empty() || folder.back() != '/')
-        folder += '/';
-    return folder;
-}
-
 std::string HomeFolder()
 {
     if (const char *home = std::getenv("HOME"); home && home[0] == '/')

@@ -67,13 +67,6 @@ template <typename List> auto FindNamed(List &list, const std::string &name)
     return std::find_if(list.begin(), list.end(), [&](const auto &entry) { return SameName(entry.first, name); });
 }
 
-std::string WithSlash(std::string folder)
-{
-    if (!folder.empty() && folder.back() != '/')
-        folder += '/';
-    return folder;
-}
-
 std::string BaseFolder(const char *variable, const char *fallbackBelowHome)
 {
     // A relative or empty value is to be ignored, as the base directory rules say.
