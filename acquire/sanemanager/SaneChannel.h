@@ -65,6 +65,8 @@ private:
 
 // The largest message either end accepts: a longer one means the other end is broken.
 inline constexpr std::size_t MaxSaneMessage = 16 * 1024 * 1024;
+// The helper's end of the socket pair: its descriptor 3, the one it inherits.
+inline constexpr int SaneHelperSocket = 3;
 
 // Sends the whole message; false when the other end is gone or timeoutMs (negative: none) passed
 // first. Never raises SIGPIPE.

@@ -20,8 +20,6 @@ namespace vantorel {
 
 namespace {
 
-// The helper's socket in its own process.
-constexpr int HelperSocket = 3;
 constexpr int EndingMs = 2000;
 
 void Reap(pid_t pid)
@@ -51,17 +49,18 @@ bool ReapWithin(pid_t pid, int ms)
     return ::waitpid(pid, nullptr, WNOHANG) != 0;
 }
 
-} // namespace
-
-std::string TSaneHelper::ProgramPath()
+// The helper program's path: beside the library that holds this code.
+std::string ProgramPath()
 {
     Dl_info where{};
-    if (!::dladdr(reinterpret_cast<void *>(&TSaneHelper::ProgramPath), &where) || !where.dli_fname)
+    if (!::dladdr(reinterpret_cast<void *>(&ProgramPath), &where) || !where.dli_fname)
         return {};
     const std::string library = where.dli_fname;
     const std::size_t slash = library.rfind('/');
     return (slash == std::string::npos ? std::string(".") : library.substr(0, slash)) + "/vantorel-sane-helper";
 }
+
+} // namespace
 
 std::shared_ptr<TSaneHelper> TSaneHelper::Start(SANE_Status &status)
 {
@@ -73,11 +72,12 @@ std::shared_ptr<TSaneHelper> TSaneHelper::Start(SANE_Status &status)
     // Room for a few reads of a scan on their way, so that the helper seldom waits for us.
     const int room = 1024 * 1024;
     ::setsockopt(ends[1], SOL_SOCKET, SO_SNDBUF, &room, sizeof room);
-    // The helper's end becomes its descriptor 3, the one it inherits; every other descriptor of
-    // ours is closed on exec.
+    // The helper's end becomes its descriptor 3, the one it inherits; it inherits no other open
+    // file of ours, marked to close on exec or not.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], HelperSocket);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], SaneHelperSocket);
+    posix_spawn_file_actions_addclosefrom_np(&actions, SaneHelperSocket + 1);
     const std::string parent = std::to_string(::getpid());
     char *arguments[] = {const_cast<char *>(program.c_str()), const_cast<char *>(parent.c_str()), nullptr};
     pid_t pid = -1;
@@ -125,6 +125,8 @@ bool TSaneHelper::Call(const TSaneMessage &request, TSaneMessage &reply, int tim
 
 bool TSaneHelper::Send(const TSaneMessage &message, int timeoutMs)
 {
+    // A cancel from the UI thread may meet the worker's own messages: one message at a time.
+    std::lock_guard lock(FSending);
     return Alive() && SendSaneMessage(FSocket, message, timeoutMs);
 }
 

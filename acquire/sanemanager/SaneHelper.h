@@ -37,20 +37,19 @@ public:
     // is gone or has not answered within timeoutMs.
     bool Call(const TSaneMessage &request, TSaneMessage &reply, int timeoutMs);
     // The parts of a call, for a scan's news. Send and Kill may come from another thread than
-    // Receive.
+    // Receive. The helper must be started on a thread that lives as long as it: its parent-death
+    // signal follows the starting thread.
     bool Send(const TSaneMessage &message, int timeoutMs);
     TSaneReceive Receive(TSaneMessage &message, int timeoutMs);
     // Ends the helper at once and waits for it; its socket then reads as closed.
     void Kill();
     bool Alive() const;
 
-    // The helper program's path: beside the library that holds this code.
-    static std::string ProgramPath();
-
 private:
     TSaneHelper(pid_t pid, int socket) : FPid(pid), FSocket(socket) {}
 
     mutable std::mutex FMutex; // guards FPid
+    std::mutex FSending;       // one message on the socket at a time
     pid_t FPid;
     const int FSocket;
 };

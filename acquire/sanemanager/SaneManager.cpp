@@ -70,11 +70,7 @@ std::unique_ptr<TSaneManager> TSaneManager::Open(WId parent, SANE_Status &status
     return std::unique_ptr<TSaneManager>(new TSaneManager(parent, std::move(helper)));
 }
 
-TSaneManager::~TSaneManager()
-{
-    FSource.reset();
-    FHelper.reset();
-}
+TSaneManager::~TSaneManager() { FSource.reset(); }
 
 void TSaneManager::Abandon()
 {
@@ -87,9 +83,9 @@ void TSaneManager::Abandon()
     FHelper.reset();
 }
 
-std::shared_ptr<TSaneHelper> TSaneManager::Helper(SANE_Status &status)
+std::shared_ptr<TSaneHelper> TSaneManager::Helper()
 {
-    status = SANE_STATUS_GOOD;
+    SANE_Status status;
     if (!FHelper || !FHelper->Alive())
         FHelper = TSaneHelper::Start(status);
     return FHelper;
@@ -101,8 +97,7 @@ const std::vector<TSaneDevice> &TSaneManager::Devices(bool refresh)
         return FDevices;
     FDevicesRead = true;
     FDevices.clear();
-    SANE_Status status;
-    std::shared_ptr<TSaneHelper> helper = Helper(status);
+    std::shared_ptr<TSaneHelper> helper = Helper();
     TSaneMessage reply;
     // A listing that takes too long ends the helper and finds no devices.
     std::int32_t listed = SANE_STATUS_IO_ERROR, count = 0;
@@ -152,12 +147,8 @@ TW_UINT16 TSaneManager::OpenSource(TW_IDENTITY &identity, TW_UINT16 &condition)
     }
     SANE_Status status;
     // The manager outlives its sources.
-    std::unique_ptr<TSaneScanner> scanner = TSaneScanner::Open(
-        [this] {
-            SANE_Status started;
-            return Helper(started);
-        },
-        devices[index].Name, status);
+    std::unique_ptr<TSaneScanner> scanner =
+        TSaneScanner::Open([this] { return Helper(); }, devices[index].Name, status);
     if (!scanner) {
         condition = ConditionOfSaneStatus(status);
         return TWRC_FAILURE;

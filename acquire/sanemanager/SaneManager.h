@@ -38,7 +38,7 @@ public:
 private:
     TSaneManager(WId parent, std::shared_ptr<TSaneHelper> helper) : FParent(parent), FHelper(std::move(helper)) {}
     // The helper, a new one when the last one is gone; nullptr with the reason in status.
-    std::shared_ptr<TSaneHelper> Helper(SANE_Status &status);
+    std::shared_ptr<TSaneHelper> Helper();
     const std::vector<TSaneDevice> &Devices(bool refresh);
     int DefaultIndex();
     TW_UINT16 OpenSource(TW_IDENTITY &identity, TW_UINT16 &condition);

@@ -20,7 +20,7 @@ using namespace vantorel;
 
 namespace {
 
-constexpr int Socket = 3;
+constexpr int Socket = SaneHelperSocket;
 constexpr SANE_Int ReadChunk = 64 * 1024;
 
 SANE_Handle GHandle = nullptr;
