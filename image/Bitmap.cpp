@@ -68,11 +68,11 @@ TBitmap::TBitmap(std::int32_t width, std::int32_t height, TColor fill) { SetSize
 TBitmap TBitmap::ForOverwrite(std::int32_t width, std::int32_t height)
 {
     TBitmap bitmap;
-    bitmap.Allocate(width, height);
+    bitmap.SetSizeForOverwrite(width, height);
     return bitmap;
 }
 
-void TBitmap::Allocate(std::int32_t width, std::int32_t height)
+void TBitmap::SetSizeForOverwrite(std::int32_t width, std::int32_t height)
 {
     FWidth = std::max(width, 0);
     FHeight = std::max(height, 0);
@@ -91,7 +91,7 @@ void TBitmap::Allocate(std::int32_t width, std::int32_t height)
 
 void TBitmap::SetSize(std::int32_t width, std::int32_t height, TColor fill)
 {
-    Allocate(width, height);
+    SetSizeForOverwrite(width, height);
     FillRect({0, 0, FWidth, FHeight}, fill);
 }
 

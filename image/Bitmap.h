@@ -68,6 +68,9 @@ public:
     std::size_t Stride() const { return FStride; }
     // Sets the size; the content becomes the fill colour.
     void SetSize(std::int32_t width, std::int32_t height, TColor fill = clWhite);
+    // Sets the size for a caller about to write every pixel, as ForOverwrite; an old buffer of
+    // another size is let go of before the new one is taken.
+    void SetSizeForOverwrite(std::int32_t width, std::int32_t height);
 
     std::uint8_t *Scanline(std::int32_t y) { return FPixels.data() + static_cast<std::size_t>(y) * FStride; }
     const std::uint8_t *Scanline(std::int32_t y) const
@@ -97,9 +100,6 @@ public:
     bool operator==(const TBitmap &other) const;
 
 private:
-    // Sizes the buffer, zeroing only the row padding.
-    void Allocate(std::int32_t width, std::int32_t height);
-
     std::int32_t FWidth = 0;
     std::int32_t FHeight = 0;
     std::size_t FStride = 0;

@@ -164,8 +164,7 @@ const TBitmap &TSourceImage::BuildViewBitmap(TSourceImage *previous)
         if (TakeViewFrom(previous))
             return View;
         // The picture drawn on white: only the margins around it are filled.
-        View = TBitmap();
-        View = TBitmap::ForOverwrite(ViewWidth, ViewHeight);
+        View.SetSizeForOverwrite(ViewWidth, ViewHeight);
         const TPoint o = Offset();
         const std::int32_t right = o.X + SourceWidth, bottom = o.Y + SourceHeight;
         View.FillRect({0, 0, ViewWidth, o.Y}, clWhite);

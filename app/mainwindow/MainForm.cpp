@@ -140,6 +140,9 @@ TMainAppForm::~TMainAppForm()
     LogoTreeView->setModel(nullptr);
     delete FLogoTreeModel;
     FLogoTreeModel = nullptr;
+    // The picture pane may show the document's view in place: it lets go of it first.
+    if (SourceImage)
+        SourceImage->SetPicture({});
     FSourceImage.reset();
 }
 

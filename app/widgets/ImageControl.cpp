@@ -26,10 +26,8 @@ void TImageControl::SetPicture(TBitmap picture)
 
 void TImageControl::SetPictureSize(int width, int height)
 {
-    if (FPicture.Width() != width || FPicture.Height() != height) {
-        FPicture = TBitmap();
-        FPicture = TBitmap::ForOverwrite(width, height);
-    }
+    if (FPicture.Width() != width || FPicture.Height() != height)
+        FPicture.SetSizeForOverwrite(width, height);
     SetPicture(std::move(FPicture));
 }
 
@@ -58,12 +56,15 @@ void TImageControl::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     if (ShowsView()) {
-        // The view, then the tiles drawn on over it: the pixels a copy drawn on would show.
-        const QRect area = event->rect();
-        painter.drawImage(area.topLeft(), Wrapped(*FCanvas.View()), area);
-        for (const TViewCanvas::TTile &tile :
-             FCanvas.TilesIn({area.left(), area.top(), area.right() + 1, area.bottom() + 1}))
-            painter.drawImage(tile.Place.Left, tile.Place.Top, Wrapped(*tile.Pixels));
+        // The view, then the tiles drawn on over it: the pixels a copy drawn on would show. The
+        // dashes' steps repaint thin strips, so each strip is drawn alone, not their bounding box.
+        for (const QRect &area : event->region()) {
+            painter.setClipRect(area);
+            painter.drawImage(area.topLeft(), Wrapped(*FCanvas.View()), area);
+            for (const TViewCanvas::TTile &tile :
+                 FCanvas.TilesIn({area.left(), area.top(), area.right() + 1, area.bottom() + 1}))
+                painter.drawImage(tile.Place.Left, tile.Place.Top, Wrapped(*tile.Pixels));
+        }
         return;
     }
     if (FPicture.Empty()) {
