@@ -24,6 +24,7 @@
 #include <jpeglib.h>
 
 #include "BenchPictures.h"
+#include "BenchWindow.h"
 #include "ImageCodecs.h"
 #include "MainForm.h"
 #include "OptionsForm.h"
@@ -130,19 +131,14 @@ TFigures PlainDecode(const std::string &file)
 // more (the picture kept is now the second copy's) and the first logo selected.
 TFigures AddAndReselect(const std::string &photo)
 {
-    test::TTempDir folder;
-    test::TTempDir run;
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(run.Path()));
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    test::WriteFile(folder / "phoneslist.xml", "<phoneslist/>");
     int argc = 1;
     char name[] = "add_photo_bench";
     char *argv[] = {name, nullptr};
     QApplication application(argc, argv);
-    TScriptedPromptService prompts;
-    TMainAppForm form(folder.Path(), &prompts);
-    TOptionsForm options(folder.Path(), form.XMLSource(), form.Prompts());
-    form.SetOptionsForm(&options);
+    bench::TBenchWindow window([](const test::TTempDir &) {});
+    TMainAppForm &form = window.Form;
+    TScriptedPromptService &prompts = window.Prompts;
     form.show();
     QApplication::processEvents();
     const double idle = PeakMegabytes();

@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchPictures.h"
+#include "BenchWindow.h"
 #include "WindowBenchMain.h"
 #include "ImageCodecs.h"
 #include "ImageControl.h"
@@ -19,21 +20,16 @@ namespace {
 
 void BM_DragStep(benchmark::State &state)
 {
-    test::TTempDir folder;
-    test::TTempDir run;
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(run.Path()));
-    test::WriteFile(folder / "phoneslist.xml", "<phoneslist/>");
-    test::WriteFile(folder / "Logo Directory/keep", "");
-    WriteJPEG(bench::MakePhoto(6000, 4000), folder / "Logo Directory/photo.jpg", 90);
-    test::WriteFile(folder / "logodirectory.xml",
-                    R"(<logodirectory><logodirnode nodekind="logo" nodename="photo.jpg" frameleft="-1" frametop="-1"
+    bench::TBenchWindow window([](const test::TTempDir &folder) {
+        test::WriteFile(folder / "Logo Directory/keep", "");
+        WriteJPEG(bench::MakePhoto(6000, 4000), folder / "Logo Directory/photo.jpg", 90);
+        test::WriteFile(folder / "logodirectory.xml",
+                        R"(<logodirectory><logodirnode nodekind="logo" nodename="photo.jpg" frameleft="-1" frametop="-1"
                        framewidth="-1" frameheight="-1" logowidth="400" logoheight="400" fitkind="smaller"
                        keepproportions="yes"/></logodirectory>)");
-
-    TScriptedPromptService prompts;
-    TMainAppForm form(folder.Path(), &prompts);
-    TOptionsForm options(folder.Path(), form.XMLSource(), form.Prompts());
-    form.SetOptionsForm(&options);
+    });
+    TMainAppForm &form = window.Form;
+    TOptionsForm &options = window.Options;
     options.ShowLogoChangeCheckBox->setChecked(true);
     form.resize(803, 610);
     form.show();

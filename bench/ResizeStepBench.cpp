@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchPictures.h"
+#include "BenchWindow.h"
 #include "WindowBenchMain.h"
 #include "FrameGeometry.h"
 #include "ImageCodecs.h"
@@ -44,22 +45,16 @@ void BM_ResizeStep(benchmark::State &state)
 {
     const bool cached = state.range(0) != 0;
     const bool corner = state.range(1) != 0;
-    test::TTempDir folder;
-    test::TTempDir run;
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(run.Path()));
-    test::WriteFile(folder / "phoneslist.xml", "<phoneslist/>");
-    std::filesystem::create_directories(folder / "Logo Directory");
-    std::filesystem::create_symlink(PhotoFile(), folder / "Logo Directory/photo.jpg");
-    test::WriteFile(folder / "logodirectory.xml",
-                    R"(<logodirectory><logodirnode nodekind="logo" nodename="photo.jpg" frameleft="-1" frametop="-1"
+    bench::TBenchWindow window([](const test::TTempDir &folder) {
+        std::filesystem::create_directories(folder / "Logo Directory");
+        std::filesystem::create_symlink(PhotoFile(), folder / "Logo Directory/photo.jpg");
+        test::WriteFile(folder / "logodirectory.xml",
+                        R"(<logodirectory><logodirnode nodekind="logo" nodename="photo.jpg" frameleft="-1" frametop="-1"
                        framewidth="-1" frameheight="-1" logowidth="128" logoheight="160" fitkind="smaller"
                        keepproportions="yes"/></logodirectory>)");
+    });
     PictureCache().SetEnabled(cached);
-
-    TScriptedPromptService prompts;
-    TMainAppForm form(folder.Path(), &prompts);
-    TOptionsForm options(folder.Path(), form.XMLSource(), form.Prompts());
-    form.SetOptionsForm(&options);
+    TMainAppForm &form = window.Form;
     form.resize(1000, 700);
     form.show();
     form.FitimageintopaneClick();
