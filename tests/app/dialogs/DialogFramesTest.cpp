@@ -8,9 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "AccessURLHint.h"
+#include "DialogAnswers.h"
+#include "DialogFrame.h"
 #include "FileFormatChoice.h"
 #include "NewAppVerDownloadRequest.h"
 #include "OptionsForm.h"
+#include "QtPromptService.h"
 #include "SendToFriend.h"
 #include "TestSupport.h"
 
@@ -38,6 +41,20 @@ TEST(DialogFrames, ShownDialogsCannotBeResized)
         const std::unique_ptr<QDialog> dialog = c.make();
         dialog->show();
         EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+    }
+}
+
+TEST(DialogFrames, NamePromptsAreWideEnoughForTheirCaptions)
+{
+    const char *const captions[] = {"New folder name",     "New Logo name",      "New Folder name",
+                                    "Imported image name", "Grabbed image name", "Target File Name"};
+    TQtPromptService prompts;
+    for (const char *caption : captions) {
+        test::TDialogAnswers answers;
+        std::string name = "a";
+        EXPECT_FALSE(prompts.InputQuery(caption, "Enter new name:", name));
+        ASSERT_EQ(answers.Sizes.size(), 1u);
+        EXPECT_GE(answers.Sizes[0].width(), CaptionWidth(QString::fromLatin1(caption))) << caption;
     }
 }
 
