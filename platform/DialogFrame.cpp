@@ -22,10 +22,6 @@ int CaptionWidth(const QString &caption)
 void FitCaption(QWidget &dialog)
 {
     const int width = CaptionWidth(dialog.windowTitle());
-    // Some dialogs (the input dialog) build their layout only once their size is asked for; the
-    // width must go to that layout, which would otherwise replace a least width given here.
-    if (!dialog.layout())
-        dialog.minimumSizeHint();
     auto *box = qobject_cast<QBoxLayout *>(dialog.layout());
     if (box && (box->direction() == QBoxLayout::TopToBottom || box->direction() == QBoxLayout::BottomToTop)) {
         const QMargins margins = box->contentsMargins();

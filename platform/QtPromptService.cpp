@@ -135,7 +135,8 @@ bool TQtPromptService::InputQuery(const std::string &caption, const std::string 
     dialog.setTextValue(ToQt(value));
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("Cancel"));
-    FitCaption(dialog); // the window manager shows the caption whole
+    // Whole in the title bar; the button texts have made the dialog build the layout that takes it.
+    FitCaption(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     value = dialog.textValue().toStdString();
