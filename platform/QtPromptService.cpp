@@ -2,7 +2,6 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -36,15 +35,6 @@ protected:
         }
     }
 };
-
-// At least as wide as the caption needs in a title bar, so that the window manager does not cut
-// it short. The input dialog's layout fixes its size, so the prompt takes the missing width.
-void FitPromptCaption(QInputDialog &dialog)
-{
-    const int missing = CaptionWidth(dialog.windowTitle()) - dialog.minimumSizeHint().width();
-    if (auto *prompt = dialog.findChild<QLabel *>(); prompt && missing > 0)
-        prompt->setMinimumWidth(prompt->minimumSizeHint().width() + missing);
-}
 
 QMessageBox::Icon ToQtIcon(TPromptIcon icon)
 {
@@ -145,7 +135,8 @@ bool TQtPromptService::InputQuery(const std::string &caption, const std::string 
     dialog.setTextValue(ToQt(value));
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("Cancel"));
-    FitPromptCaption(dialog);
+    // Whole in the title bar; the button texts have made the dialog build the layout that takes it.
+    FitCaption(dialog);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     value = dialog.textValue().toStdString();

@@ -4,9 +4,12 @@
 
 #include <QDesktopServices>
 #include <QFile>
+#include <QKeyEvent>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include "DialogPlacement.h"
 
 namespace vantorel {
 
@@ -47,11 +50,24 @@ void THelpViewer::ShowContents()
     else
         Browser->setPlainText(QStringLiteral("The help file could not be opened:\n%1").arg(path));
     setWindowState(windowState() & ~Qt::WindowMinimized);
+    // Where the window manager would put it, it may overlap the screen's edge or stand on a
+    // screen that is gone; it opens on the main window's.
+    if (!isVisible() && parentWidget())
+        CentreOnOwnersScreen(*this, *parentWidget());
     show();
     raise();
     activateWindow();
 }
 
 void THelpViewer::Quit() { close(); }
+
+void THelpViewer::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes it, as it closes every dialog of the program.
+    if (event->matches(QKeySequence::Cancel))
+        close();
+    else
+        QWidget::keyPressEvent(event);
+}
 
 } // namespace vantorel

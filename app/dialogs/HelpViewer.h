@@ -22,6 +22,9 @@ public:
 
     QTextBrowser *Browser = nullptr;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     std::string FHelpFile;
 };

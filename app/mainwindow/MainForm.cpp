@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include <algorithm>
+#include <array>
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -34,6 +35,7 @@
 #include "Icons.h"
 #include "ImageCodecs.h"
 #include "ImageControl.h"
+#include "ImageStatusTexts.h"
 #include "Links.h"
 #include "LogCategories.h"
 #include "LogoIndexFile.h"
@@ -60,6 +62,9 @@ QLabel *Caption(const char *text, QWidget *parent = nullptr) { return new QLabel
 
 // The logo pane stays wide enough for a logo of the start size.
 constexpr int kLeastLogoPaneWidth = 128;
+
+// The tree's start width; the smallest window keeps it.
+constexpr int kTreeWidth = 185;
 
 // The smallest window of the design.
 constexpr int kLeastWidth = 652;
@@ -123,12 +128,29 @@ TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
         LogoTreeView->expand(FLogoTreeModel->IndexOf(root));
     ConnectSignals();
     UpdateControls();
-    // Never smaller than the controls need with the desktop's fonts (the make list is filled by
-    // now), so that no control of the logo panel is cut off at the smallest size. Only the height
-    // is held here: the least width follows the layout, which widens with the image status bar's
-    // texts so that every panel stays readable.
+    // One least size, set once: what the controls and the image status panels need with the
+    // desktop's fonts (the make list is filled by now), the tree at its start width. Set as the
+    // window's own, the layout never changes it, so no text that grows resizes the window.
     ensurePolished();
-    setMinimumSize(0, std::max(kLeastHeight, minimumSizeHint().height()));
+    SizeImageStatusPanels();
+    QSize least = minimumSizeHint();
+    least.rwidth() += kTreeWidth - LogoTreeView->minimumWidth();
+    setMinimumSize(least.expandedTo(QSize(kLeastWidth, kLeastHeight)));
+}
+
+void TMainAppForm::SizeImageStatusPanels()
+{
+    // Each panel holds the longest text it can show, in the font it shows it in, so that neither
+    // a panel nor the window has to change size when a text grows.
+    const int designWidths[4] = {140, 200, 140, 120};
+    const std::array<QString, 4> longest = LongestImageStatusTexts(ImageStatusBar->fontMetrics());
+    int total = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int width = std::max(designWidths[i], ImageStatusBar->TextWidth(longest[static_cast<std::size_t>(i)]));
+        ImageStatusBar->SetPanelWidth(i, width);
+        total += width;
+    }
+    ImageStatusBar->setMinimumWidth(total);
 }
 
 TMainAppForm::~TMainAppForm()
@@ -169,13 +191,9 @@ void TMainAppForm::BuildLayout()
     SourceImageScrollBox->setContextMenuPolicy(Qt::CustomContextMenu);
     SourceImageScrollBox->viewport()->installEventFilter(this);
     ImageStatusBar = new TStatusPanels(4, 19, true);
-    ImageStatusBar->SetGrowToText(true);
-    const int imageStatusWidths[4] = {140, 200, 140, 120};
     const char *imageStatusTexts[4] = {"Source Image:", "Source Selection:", "Logo Screen:", "Logo Image:"};
-    for (int i = 0; i < 4; ++i) {
-        ImageStatusBar->SetPanelWidth(i, imageStatusWidths[i]);
+    for (int i = 0; i < 4; ++i)
         ImageStatusBar->SetText(i, QString::fromLatin1(imageStatusTexts[i]));
-    }
     auto *sourcePanel = new QWidget;
     auto *sourceLayout = new QVBoxLayout(sourcePanel);
     sourceLayout->setContentsMargins(0, 0, 0, 0);
@@ -313,7 +331,7 @@ void TMainAppForm::BuildLayout()
     mainSplitter->addWidget(imageSplitter);
     mainSplitter->setStretchFactor(0, 0);
     mainSplitter->setStretchFactor(1, 1);
-    mainSplitter->setSizes({185, 618});
+    mainSplitter->setSizes({kTreeWidth, 618});
 
     StatusBar = new TStatusPanels(32, 22, true);
     for (int i = 1; i <= 30; ++i)

@@ -269,6 +269,7 @@ protected:
 
 private:
     void BuildLayout();
+    void SizeImageStatusPanels();
     void BuildMenusAndToolBar();
     void BuildPopupMenus();
     QMenu *MakeMenu(const char *title, QAction *const *items, int count);

@@ -22,6 +22,7 @@
 #include "Icons.h"
 #include "ImageCodecs.h"
 #include "ImageControl.h"
+#include "ImageStatusTexts.h"
 #include "Links.h"
 #include "LogCategories.h"
 #include "LogoWriter.h"
@@ -146,17 +147,14 @@ void TMainAppForm::UpdateImageStatusBar()
     const TSourceImage &d = *FSourceImage;
     const TLogoDirObject &logo = *node->Data();
     const TPoint offset = d.Offset();
-    ImageStatusBar->SetText(0, QStringLiteral("Source Image: %1x%2").arg(d.SourceWidth).arg(d.SourceHeight));
-    ImageStatusBar->SetText(1, QStringLiteral("Source Selection: (%1,%2):(%3x%4)")
-                                   .arg(logo.FrameLeft - offset.X)
-                                   .arg(logo.FrameTop - offset.Y)
-                                   .arg(logo.FrameWidth)
-                                   .arg(logo.FrameHeight));
-    ImageStatusBar->SetText(2, QStringLiteral("Logo Screen: %1x%2").arg(logo.LogoWidth).arg(logo.LogoHeight));
+    ImageStatusBar->SetText(0, SourceImageText(d.SourceWidth, d.SourceHeight));
+    ImageStatusBar->SetText(
+        1, SourceSelectionText(logo.FrameLeft - offset.X, logo.FrameTop - offset.Y, logo.FrameWidth, logo.FrameHeight));
+    ImageStatusBar->SetText(2, LogoScreenText(logo.LogoWidth, logo.LogoHeight));
     if (d.FrameHitsSource())
-        ImageStatusBar->SetText(3, QStringLiteral("Logo Image: %1x%2").arg(d.Logo.Width()).arg(d.Logo.Height()));
+        ImageStatusBar->SetText(3, LogoImageText(d.Logo.Width(), d.Logo.Height()));
     else
-        ImageStatusBar->SetText(3, QStringLiteral("Logo Image: 0x0"));
+        ImageStatusBar->SetText(3, LogoImageText(0, 0));
 }
 
 void TMainAppForm::StatusBarResize() { StatusBar->SetPanelWidth(0, StatusBar->width() / 2); }

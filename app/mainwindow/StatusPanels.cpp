@@ -20,36 +20,18 @@ TStatusPanels::TStatusPanels(int panelCount, int height, bool lastTakesRest, QWi
 
 void TStatusPanels::SetText(int index, const QString &text)
 {
-    TPanel &panel = FPanels[static_cast<std::size_t>(index)];
-    const int before = TextsWidth();
-    panel.Text = text;
-    // The text starts 4 pixels in and is clipped 2 before the panel's edge; 2 more to spare.
-    panel.TextWidth = FGrowToText ? fontMetrics().horizontalAdvance(text) + 8 : 0;
-    panel.DrawnWidth = std::max(panel.Width, panel.TextWidth);
-    if (TextsWidth() != before)
-        updateGeometry(); // the window and its splitters make room for the longer texts
+    FPanels[static_cast<std::size_t>(index)].Text = text;
     update();
-}
-
-int TStatusPanels::TextsWidth() const
-{
-    int width = 0;
-    for (const TPanel &panel : FPanels)
-        width += panel.TextWidth;
-    return width;
-}
-
-QSize TStatusPanels::minimumSizeHint() const
-{
-    return FGrowToText ? QSize(TextsWidth(), height()) : QWidget::minimumSizeHint();
 }
 
 void TStatusPanels::SetPanelWidth(int index, int width)
 {
-    TPanel &panel = FPanels[static_cast<std::size_t>(index)];
-    panel.Width = panel.DrawnWidth = std::max(width, 0);
-    SetText(index, panel.Text);
+    FPanels[static_cast<std::size_t>(index)].Width = std::max(width, 0);
+    update();
 }
+
+// The text starts 4 pixels in and is clipped 2 before the panel's edge; 2 more to spare.
+int TStatusPanels::TextWidth(const QString &text) const { return fontMetrics().horizontalAdvance(text) + 8; }
 
 void TStatusPanels::SetOwnerDraw(int index, bool ownerDraw)
 {
@@ -57,32 +39,13 @@ void TStatusPanels::SetOwnerDraw(int index, bool ownerDraw)
     update();
 }
 
-std::vector<int> TStatusPanels::FittedWidths() const
-{
-    std::vector<int> widths;
-    int excess = -QWidget::width();
-    for (const TPanel &panel : FPanels) {
-        widths.push_back(panel.DrawnWidth);
-        excess += panel.DrawnWidth;
-    }
-    // Too narrow a bar takes the room the panels have beyond their texts, from the left, so that
-    // every text shows whole for as long as the texts fit at all.
-    for (std::size_t i = 0; FGrowToText && i < FPanels.size() && excess > 0; ++i) {
-        const int given = std::clamp(widths[i] - FPanels[i].TextWidth, 0, excess);
-        widths[i] -= given;
-        excess -= given;
-    }
-    return widths;
-}
-
 QRect TStatusPanels::PanelRect(int index) const
 {
-    const std::vector<int> widths = FittedWidths();
     int left = 0;
     for (int i = 0; i < index; ++i)
-        left += widths[static_cast<std::size_t>(i)];
+        left += FPanels[static_cast<std::size_t>(i)].Width;
     const bool last = FLastTakesRest && index == Count() - 1;
-    const int width = last ? QWidget::width() - left : widths[static_cast<std::size_t>(index)];
+    const int width = last ? QWidget::width() - left : FPanels[static_cast<std::size_t>(index)].Width;
     return QRect(left, 0, std::max(width, 0), height());
 }
 

@@ -23,13 +23,10 @@ public:
     int PanelWidth(int index) const { return FPanels[static_cast<std::size_t>(index)].Width; }
     void SetPanelWidth(int index, int width);
     void SetOwnerDraw(int index, bool ownerDraw);
-    // Panels widen beyond their set width when the desktop's font needs more for a text, and
-    // narrow down to their texts when the bar is too short for the set widths.
-    void SetGrowToText(bool grow) { FGrowToText = grow; }
+    // The width a panel needs to show a text whole.
+    int TextWidth(const QString &text) const;
     // The rectangle of a panel in the bar's client coordinates.
     QRect PanelRect(int index) const;
-    // Panels that grow to their texts ask for the room that shows every text whole.
-    QSize minimumSizeHint() const override;
 
     std::function<void(QPainter &, int, const QRect &)> OnDrawPanel;
 
@@ -44,15 +41,10 @@ private:
     struct TPanel {
         QString Text;
         int Width = 50;
-        int DrawnWidth = 50;
-        int TextWidth = 0; // what the text needs, padding included; 0 unless panels grow to text
         bool OwnerDraw = false;
     };
-    std::vector<int> FittedWidths() const;
-    int TextsWidth() const;
     std::vector<TPanel> FPanels;
     bool FLastTakesRest;
-    bool FGrowToText = false;
 };
 
 } // namespace vantorel

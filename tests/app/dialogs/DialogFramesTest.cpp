@@ -8,9 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "AccessURLHint.h"
+#include "DialogAnswers.h"
+#include "DialogFrame.h"
 #include "FileFormatChoice.h"
 #include "NewAppVerDownloadRequest.h"
 #include "OptionsForm.h"
+#include "QtPromptService.h"
 #include "SendToFriend.h"
 #include "TestSupport.h"
 
@@ -38,6 +41,18 @@ TEST(DialogFrames, ShownDialogsCannotBeResized)
         const std::unique_ptr<QDialog> dialog = c.make();
         dialog->show();
         EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+    }
+}
+
+TEST(DialogFrames, NamePromptsAreWideEnoughForTheirCaptions)
+{
+    TQtPromptService prompts;
+    for (const char *caption : {"New folder name", "New Logo name", "Imported image name", "Grabbed image name"}) {
+        test::TDialogAnswers answers; // Cancel
+        std::string name;
+        EXPECT_FALSE(prompts.InputQuery(caption, "Enter new name:", name));
+        ASSERT_EQ(answers.Sizes.size(), 1u);
+        EXPECT_GE(answers.Sizes[0].width(), CaptionWidth(QString::fromLatin1(caption))) << caption;
     }
 }
 

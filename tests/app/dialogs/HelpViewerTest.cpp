@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <string>
 
+#include <QScreen>
 #include <QScrollBar>
+#include <QTest>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -75,7 +77,7 @@ TEST(HelpViewer, AContentsLinkMovesWithinThePage)
     EXPECT_TRUE(viewer.Browser->toPlainText().startsWith("FAQ"));
 }
 
-TEST(HelpViewer, QuitClosesTheWindowAndItCanBeShownAgain)
+TEST(HelpViewer, QuitAndEscapeCloseTheWindowAndItCanBeShownAgain)
 {
     TTempDir folder;
     WriteFile(folder / "vantorelhelp.hlp", "<p>help</p>");
@@ -87,6 +89,28 @@ TEST(HelpViewer, QuitClosesTheWindowAndItCanBeShownAgain)
     EXPECT_FALSE(viewer.isVisible());
     viewer.ShowContents();
     EXPECT_TRUE(viewer.isVisible());
+    QTest::keyClick(viewer.Browser, Qt::Key_Escape);
+    EXPECT_FALSE(viewer.isVisible());
+}
+
+// Wherever the window manager put it and however large it was, the help opens wholly on the free
+// area of the main window's screen, frame included.
+TEST(HelpViewer, OpensWhollyOnTheMainWindowsScreen)
+{
+    TTempDir folder;
+    WriteFile(folder / "vantorelhelp.hlp", "<p>help</p>");
+    QWidget main;
+    main.show();
+    const QRect area = main.screen()->availableGeometry();
+    const QRect placements[] = {{area.bottomRight() - QPoint(639, 519), QSize(640, 520)}, // in the corner
+                                {area.topLeft() - QPoint(2000, 2000), QSize(640, 520)},   // off the screen
+                                {area.topLeft(), area.size() + QSize(100, 100)}};         // too large
+    for (const QRect &placed : placements) {
+        THelpViewer viewer(folder / "vantorelhelp.hlp", &main);
+        viewer.setGeometry(placed);
+        viewer.ShowContents();
+        EXPECT_TRUE(area.contains(viewer.frameGeometry())) << placed.x() << "," << placed.y();
+    }
 }
 
 } // namespace

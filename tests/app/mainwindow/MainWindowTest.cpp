@@ -1431,19 +1431,39 @@ TEST_F(MainWindowLayoutTest, TheSmallestWindowKeepsEveryControlOfTheLogoPanelWho
     EXPECT_GE(f.TargetBkgndScrollBox->viewport()->width(), 128); // a logo of the start size
 }
 
-TEST_F(MainWindowLayoutTest, EveryImageStatusPanelReadsWholeInTheSmallestWindow)
+// The window never changes size under the user's hand: one least size, in which every image status
+// text reads whole whatever logo is shown, a 108-megapixel photo's included, and the tree stays as
+// wide as the user left it.
+TEST_F(MainWindowLayoutTest, SelectionsKeepTheLeastSizeAndTheTreeWidth)
 {
     TMainAppForm &f = Form();
-    // The shown logo's texts reach the window through one layout request per level of the layout.
-    for (int level = 0; level < 8; ++level)
-        QApplication::processEvents();
+    const std::string photo = FOut / "photo.jpg";
+    WriteJPEG(TBitmap(12000, 9000), photo, 50); // of one colour: quick to write, small on disk
+    Select("Pets");
+    FPrompts.AnswerFile(photo);
+    f.Open1Click();
+    Select("");
     f.resize(1, 1); // the smallest the window allows
     QApplication::processEvents();
-    const TStatusPanels &bar = *f.ImageStatusBar;
-    EXPECT_LE(bar.mapTo(&f, QPoint(bar.width(), 0)).x(), f.width());
-    for (int i = 0; i < bar.Count(); ++i)
-        EXPECT_GE(bar.PanelRect(i).width() - 6, bar.fontMetrics().horizontalAdvance(bar.Text(i)))
-            << bar.Text(i).toStdString() << " at " << f.width();
+    const QSize least = f.size();
+    const int tree = f.LogoTreeView->width();
+    // With its frame and a desktop panel it fits a 1024 x 768 screen.
+    EXPECT_LE(least.width(), 1024 - 16);
+    EXPECT_LE(least.height(), 768 - 64);
+    for (const char *path : {"Pets/cat.png", "Pets/photo.jpg", "Pets/bird.bmp", ""}) {
+        Select(path);
+        for (int level = 0; level < 8; ++level) // a layout request travels one level per turn
+            QApplication::processEvents();
+        EXPECT_EQ(f.size(), least) << path;
+        EXPECT_EQ(f.minimumSize(), least) << path;
+        EXPECT_EQ(f.LogoTreeView->width(), tree) << path;
+        const TStatusPanels &bar = *f.ImageStatusBar;
+        EXPECT_LE(bar.mapTo(&f, QPoint(bar.width(), 0)).x(), f.width());
+        for (int i = 0; i < bar.Count(); ++i)
+            EXPECT_GE(bar.PanelRect(i).width() - 6, bar.fontMetrics().horizontalAdvance(bar.Text(i)))
+                << bar.Text(i).toStdString();
+    }
+    PictureCache().Clear();
 }
 
 TEST_F(MainWindowLayoutTest, ASizeTypedAboveTheRangeBecomesTheLargestSize)
