@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <malloc.h>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -159,14 +160,16 @@ std::string GreyPalette()
     return palette;
 }
 
-// An 8-bit run-length bitmap of w x h with the given runs.
-std::string RleBitmap(int w, int h, const std::string &runs)
+// A run-length bitmap of w x h with the given runs: 8 bits a pixel, or 4 (16 colours).
+std::string RleBitmap(int w, int h, const std::string &runs, const std::string &palette = GreyPalette(), int bits = 8)
 {
+    const auto colours = static_cast<std::uint32_t>(palette.size() / 4);
     const std::string info = LE32(40) + LE32(static_cast<std::uint32_t>(w)) + LE32(static_cast<std::uint32_t>(h)) +
-                             LE16(1) + LE16(8) + LE32(1) + LE32(static_cast<std::uint32_t>(runs.size())) + LE32(2835) +
-                             LE32(2835) + LE32(256) + LE32(0);
-    const std::uint32_t start = 14 + 40 + 1024;
-    return BitmapFileHeader(start + static_cast<std::uint32_t>(runs.size()), start) + info + GreyPalette() + runs;
+                             LE16(1) + LE16(static_cast<unsigned>(bits)) + LE32(bits == 8 ? 1 : 2) +
+                             LE32(static_cast<std::uint32_t>(runs.size())) + LE32(2835) + LE32(2835) + LE32(colours) +
+                             LE32(0);
+    const std::uint32_t start = 14 + 40 + colours * 4;
+    return BitmapFileHeader(start + static_cast<std::uint32_t>(runs.size()), start) + info + palette + runs;
 }
 
 // A 24-bit bitmap with the first header and `bytes` bytes of pixels. Qt reads a header of any
@@ -401,6 +404,41 @@ TEST_F(HostilePictureTest, SoundFilesOfTheSameKindsAreStillRead)
         }
         EXPECT_TRUE(near(picture.Pixel(picture.Width() - 1, picture.Height() - 1), c.BottomRight))
             << std::hex << picture.Pixel(picture.Width() - 1, picture.Height() - 1);
+    }
+}
+
+// Pixels no run codes (above an early end mark, skipped by a move) are palette index 0, as in a
+// bitmap that starts zeroed, never what the heap held before: read under two heap poisons.
+TEST_F(HostilePictureTest, PixelsNoRunCodesArePaletteIndexZeroWhateverTheHeapHeld)
+{
+    std::string palette = std::string("\x30\x20\x10\0", 4) + std::string("\xFF\x00\x00\0", 4); // index 0, 1
+    palette.resize(256 * 4, '\0');
+    const TColor indexZero = RGBColor(0x10, 0x20, 0x30), indexOne = clBlue;
+    // Bottom row first: 4 pixels of index 1, a move 3 right and 2 up, 2 more, then the end mark.
+    const std::string runs8 = std::string("\x04\x01\x00\x02\x03\x02\x02\x01\x00\x01", 10);
+    const std::string runs4 = std::string("\x04\x11\x00\x02\x03\x02\x02\x11\x00\x01", 10);
+    const struct {
+        const char *Name;
+        std::string Bytes;
+    } cases[] = {
+        {"rle8.bmp", RleBitmap(40, 30, runs8, palette)},
+        {"rle4.bmp", RleBitmap(40, 30, runs4, palette.substr(0, 16 * 4), 4)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string path = Place(c.Name, c.Bytes);
+        for (const int poison : {0x5A, 0xA5}) {
+            ASSERT_EQ(::mallopt(M_PERTURB, poison), 1);
+            TBitmap picture;
+            EXPECT_NO_THROW(picture = ReadPicture(path));
+            ::mallopt(M_PERTURB, 0);
+            ASSERT_EQ(picture.Width(), 40);
+            for (const TPoint p : {TPoint{0, 29}, TPoint{3, 29}, TPoint{7, 27}, TPoint{8, 27}})
+                EXPECT_EQ(picture.Pixel(p.X, p.Y), indexOne) << p.X << ", " << p.Y;
+            for (const TPoint p : {TPoint{0, 0}, TPoint{39, 0}, TPoint{4, 29}, TPoint{39, 28}, TPoint{6, 27},
+                                   TPoint{9, 27}, TPoint{39, 27}})
+                EXPECT_EQ(picture.Pixel(p.X, p.Y), indexZero) << p.X << ", " << p.Y << " poisoned " << poison;
+        }
     }
 }
 
