@@ -26,8 +26,14 @@ constexpr std::size_t kHugePageBytes = std::size_t(2) << 20;
 
 std::size_t RoundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / unit * unit; }
 
-// The address sanitizer watches only the heap's buffers.
-#if defined(__SANITIZE_ADDRESS__)
+// The address sanitizer watches only the heap's buffers. GCC names it with a macro, clang (before
+// version 17) only through __has_feature.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VANTOREL_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(VANTOREL_ADDRESS_SANITIZER)
 constexpr bool kPixelsOnTheHeap = true;
 #else
 constexpr bool kPixelsOnTheHeap = false;

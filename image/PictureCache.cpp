@@ -20,7 +20,7 @@ bool TPictureCache::StampOf(const std::string &fileName, TFileStamp &stamp, bool
     if (::stat(fileName.c_str(), &info) != 0)
         return false;
     stamp = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
-             static_cast<std::int64_t>(info.st_size), Nanoseconds(info.st_mtim)};
+             static_cast<std::int64_t>(info.st_size), Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)};
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     // A time in the future (another machine's clock) is no more settled than a recent one.

@@ -12,8 +12,9 @@ namespace vantorel {
 // The decoded picture of the file shown last. A change of the pane size, phone, logo size, fit or
 // proportions rebuilds the image document; with the picture kept, the rebuild costs the view and
 // the logo instead of decoding a photo again. One picture is kept at a time, known by its path and
-// by the file's size and modification time (and its identity on disk, which a replacement under the
-// same name changes).
+// by the file's size, modification time and change time (and its identity on disk, which a
+// replacement under the same name changes). A copy tool that keeps dates puts the modification time
+// back after a rewrite of the same size; the change time no program can set.
 class TPictureCache {
 public:
     struct TFileStamp {
@@ -21,6 +22,7 @@ public:
         std::uint64_t Inode = 0;
         std::int64_t Size = -1;
         std::int64_t ModifiedNanoseconds = 0;
+        std::int64_t ChangedNanoseconds = 0;
         bool operator==(const TFileStamp &) const = default;
     };
     // A picture decoded from a file that is about to be copied, with the file's stamp before the

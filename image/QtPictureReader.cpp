@@ -271,6 +271,29 @@ void ShowTargaPixelsAfterHeader(TPictureDevice &device, const std::string &fileN
     device.LeaveOut(18, static_cast<qint64>(std::min(dataStart, h.Size)), head);
 }
 
+// The image for Qt's reader to read into, where it tells its size and pixel format, with every
+// pixel at 0 (palette index 0 for a picture of a palette). A reader that takes the image it is
+// given (the bitmap's, TIFF's, the portable and X bitmaps') leaves in it the pixels the file does
+// not code: those of a run-length bitmap that ends early or moves past them. Qt allocates without
+// filling, so they would show whatever the heap held before. A picture past Qt's allocation limit
+// is left to Qt, which refuses it.
+QImage BlankImageFor(QImageReader &reader, const std::string &fileName)
+{
+    const QSize size = reader.size();
+    const QImage::Format format = reader.imageFormat();
+    if (!size.isValid() || size.isEmpty() || format == QImage::Format_Invalid)
+        return {};
+    const qint64 rowBytes = (qint64(size.width()) * QImage::toPixelFormat(format).bitsPerPixel() + 31) / 32 * 4;
+    const qint64 limit = qint64(QImageReader::allocationLimit()) << 20;
+    if (limit > 0 && rowBytes * size.height() > limit)
+        return {};
+    QImage image(size, format);
+    if (image.isNull())
+        Fail(fileName, kNotEnoughMemory);
+    image.fill(0);
+    return image;
+}
+
 } // namespace
 
 TBitmap codec::ReadQt(const std::string &fileName)
@@ -293,7 +316,7 @@ TBitmap codec::ReadQt(const std::string &fileName)
         CheckPictureSize(fileName, size.width(), size.height());
     if (format == "bmp" || format == "dib")
         CheckBitmapFileComplete(fileName);
-    QImage image;
+    QImage image = BlankImageFor(reader, fileName);
     if (!reader.read(&image))
         Fail(fileName, reader.errorString().toStdString());
     if (device.ReadsAtEnd() > kMaxReadsAtEnd)

@@ -1,6 +1,7 @@
 #include "ViewCanvas.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vantorel {
 
@@ -81,7 +82,22 @@ void TViewCanvas::CopyRect(TRect dstRect, const TBitmap &source, TRect srcRect)
             const TRect place = TileRect(column, row);
             const TRect part = Intersect(target, place);
             OwnTile(column, row).CopyRect(Moved(part, -place.Left, -place.Top), source, Moved(part, sx - dx, sy - dy));
+            if (restore)
+                DropIfShowingTheView(column, row);
         }
+}
+
+void TViewCanvas::DropIfShowingTheView(std::int32_t column, std::int32_t row)
+{
+    // A restore is where a tile can come to hold the view's pixels again; kept, every tile a long
+    // drag of the frame passed over would stay a copy of the view.
+    std::unique_ptr<TBitmap> &tile = FTiles[static_cast<std::size_t>(row) * FColumns + column];
+    const TRect place = TileRect(column, row);
+    const std::size_t bytes = static_cast<std::size_t>(place.Width()) * 3;
+    for (std::int32_t y = 0; y < place.Height(); ++y)
+        if (std::memcmp(tile->Scanline(y), FView->Scanline(place.Top + y) + place.Left * 3, bytes) != 0)
+            return;
+    tile.reset();
 }
 
 void TViewCanvas::Draw(std::int32_t x, std::int32_t y, const TBitmap &source)

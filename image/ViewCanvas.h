@@ -11,8 +11,9 @@ namespace vantorel {
 
 // What the picture pane shows of a large view: the view with the border and the frame drawn over
 // it, without a copy of the view. The canvas is cut into square tiles; a tile drawn on holds its
-// own pixels, every other tile shows the view's. Drawing is the bitmap's own (the same fills and
-// copies, clipped alike), so the pixels are those a copy of the view drawn on would have.
+// own pixels, every other tile shows the view's, and a tile restored to the view's pixels is let go
+// of. Drawing is the bitmap's own (the same fills and copies, clipped alike), so the pixels are
+// those a copy of the view drawn on would have.
 class TViewCanvas {
 public:
     static constexpr std::int32_t kTileSide = 64;
@@ -42,6 +43,8 @@ public:
 private:
     // The tile, made from the view's pixels when it had none of its own.
     TBitmap &OwnTile(std::int32_t column, std::int32_t row);
+    // Lets go of the tile when it holds just the view's pixels.
+    void DropIfShowingTheView(std::int32_t column, std::int32_t row);
     TRect TileRect(std::int32_t column, std::int32_t row) const;
 
     const TBitmap *FView = nullptr;

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace vantorel::test {
 
@@ -83,6 +84,27 @@ public:
 private:
     rlimit FOld{};
     void (*FOldHandler)(int);
+};
+
+// Lets the process map at most `bytes` more than it has mapped now, so that a large allocation
+// fails as with the memory taken. Not under the sanitizers, whose allocator ends the program then.
+class TAddressSpaceLimit {
+public:
+    explicit TAddressSpaceLimit(rlim_t bytes)
+    {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        ::getrlimit(RLIMIT_AS, &FOld);
+        rlimit lowered = FOld;
+        lowered.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + bytes;
+        ::setrlimit(RLIMIT_AS, &lowered);
+    }
+    ~TAddressSpaceLimit() { ::setrlimit(RLIMIT_AS, &FOld); }
+    TAddressSpaceLimit(const TAddressSpaceLimit &) = delete;
+    TAddressSpaceLimit &operator=(const TAddressSpaceLimit &) = delete;
+
+private:
+    rlimit FOld{};
 };
 
 inline bool Exists(const std::string &path) { return std::filesystem::exists(path); }

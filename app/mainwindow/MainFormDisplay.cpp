@@ -148,9 +148,16 @@ void TMainAppForm::ShowSelectedLogo()
         }
     }
     // A pane that shows a view in place never outlives the view: with no document to show, it
-    // keeps a copy of what it shows.
-    if (SourceImage->ShowsView() && (!FSourceImage || SourceImage->Canvas().View() != &FSourceImage->View))
-        SourceImage->SetPicture(SourceImage->Canvas().Composite());
+    // keeps a copy of what it shows, a photo-sized one. Without the memory for it, the pane is
+    // emptied and the user told, as when a picture cannot be shown.
+    if (SourceImage->ShowsView() && (!FSourceImage || SourceImage->Canvas().View() != &FSourceImage->View)) {
+        try {
+            SourceImage->SetPicture(SourceImage->Canvas().Composite());
+        } catch (const std::bad_alloc &) {
+            ClearImage(SourceImageScrollBox, SourceImage);
+            FPrompts->ShowError(NoMemoryToShowMessage(previous ? previous->FileName : std::string()));
+        }
+    }
     UpdateImageStatusBar();
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <malloc.h>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -159,14 +160,16 @@ std::string GreyPalette()
     return palette;
 }
 
-// An 8-bit run-length bitmap of w x h with the given runs.
-std::string RleBitmap(int w, int h, const std::string &runs)
+// A run-length bitmap of w x h with the given runs: 8 bits a pixel, or 4 (16 colours).
+std::string RleBitmap(int w, int h, const std::string &runs, const std::string &palette = GreyPalette(), int bits = 8)
 {
+    const auto colours = static_cast<std::uint32_t>(palette.size() / 4);
     const std::string info = LE32(40) + LE32(static_cast<std::uint32_t>(w)) + LE32(static_cast<std::uint32_t>(h)) +
-                             LE16(1) + LE16(8) + LE32(1) + LE32(static_cast<std::uint32_t>(runs.size())) + LE32(2835) +
-                             LE32(2835) + LE32(256) + LE32(0);
-    const std::uint32_t start = 14 + 40 + 1024;
-    return BitmapFileHeader(start + static_cast<std::uint32_t>(runs.size()), start) + info + GreyPalette() + runs;
+                             LE16(1) + LE16(static_cast<unsigned>(bits)) + LE32(bits == 8 ? 1 : 2) +
+                             LE32(static_cast<std::uint32_t>(runs.size())) + LE32(2835) + LE32(2835) + LE32(colours) +
+                             LE32(0);
+    const std::uint32_t start = 14 + 40 + colours * 4;
+    return BitmapFileHeader(start + static_cast<std::uint32_t>(runs.size()), start) + info + palette + runs;
 }
 
 // A 24-bit bitmap with the first header and `bytes` bytes of pixels. Qt reads a header of any
@@ -338,13 +341,13 @@ TEST_F(HostilePictureTest, ClaimsTheDataCannotBackAreRefusedQuicklyWithoutTheirM
 struct TSoundCase {
     const char *What;
     std::function<std::string()> Make; // gives the path
-    TColor TopLeft, BottomRight;       // kAnyColour: pixels the file leaves undefined
+    TColor TopLeft, BottomRight;
 };
-
-constexpr TColor kAnyColour = -1;
 
 TEST_F(HostilePictureTest, SoundFilesOfTheSameKindsAreStillRead)
 {
+    // Each is read under two heap poisons: pixels the file does not code (a run-length bitmap's
+    // rows above its end mark or past a move) are palette index 0, never what the heap held.
     // Red on the left, blue on the right, 24 x 20.
     TBitmap halves(24, 20, clRed);
     halves.FillRect({12, 0, 24, 20}, clBlue);
@@ -372,10 +375,16 @@ TEST_F(HostilePictureTest, SoundFilesOfTheSameKindsAreStillRead)
         {"a run-length bitmap whose rows all end without an end mark",
          [&] { return Place("rows.bmp", RleBitmap(4, 2, rows)); }, grey7, grey3},
         {"a run-length bitmap that moves past its last row",
-         [&] { return Place("moved.bmp", RleBitmap(4, 2, std::string("\x04\x07\x00\x02\x00\x02", 6))); }, kAnyColour,
+         [&] { return Place("moved.bmp", RleBitmap(4, 2, std::string("\x04\x07\x00\x02\x00\x02", 6))); }, clBlack,
          grey7},
         {"a run-length bitmap whose end mark leaves its top row blank",
-         [&] { return Place("early.bmp", RleBitmap(4, 2, std::string("\x04\x07\x00\x01", 4))); }, kAnyColour, grey7},
+         [&] { return Place("early.bmp", RleBitmap(4, 2, std::string("\x04\x07\x00\x01", 4))); }, clBlack, grey7},
+        {"a 4-bit run-length bitmap whose end mark leaves its top row blank",
+         [&] {
+             return Place("early4.bmp",
+                          RleBitmap(4, 2, std::string("\x04\x77\x00\x01", 4), GreyPalette().substr(0, 64), 4));
+         },
+         clBlack, grey7},
         {"a progressive JPEG", [&] { return ProgressiveJpegFile(halves); }, clRed, clBlue},
         {"an arithmetic-coded progressive JPEG", [&] { return ProgressiveJpegFile(halves, true); }, clRed, clBlue},
         {"an interlaced PNG with transparency", [&] { return InterlacedPngFile(24, 20); }, clRed, clWhite},
@@ -388,17 +397,20 @@ TEST_F(HostilePictureTest, SoundFilesOfTheSameKindsAreStillRead)
     for (const TSoundCase &c : cases) {
         SCOPED_TRACE(c.What);
         TBitmap picture;
+        const std::string path = c.Make();
         const auto start = ProcessorTime();
-        ASSERT_NO_THROW(picture = ReadPicture(c.Make()));
+        ::mallopt(M_PERTURB, 0x5A);
+        ASSERT_NO_THROW(picture = ReadPicture(path));
         EXPECT_LT(ProcessorTime() - start, kPromptly);
+        ::mallopt(M_PERTURB, 0xA5);
+        EXPECT_TRUE(ReadPicture(path) == picture) << "a pixel from the heap";
+        ::mallopt(M_PERTURB, 0);
         ASSERT_FALSE(picture.Empty());
         const auto near = [](TColor a, TColor b) {
             return std::abs(RedOf(a) - RedOf(b)) <= 8 && std::abs(GreenOf(a) - GreenOf(b)) <= 8 &&
                    std::abs(BlueOf(a) - BlueOf(b)) <= 8;
         };
-        if (c.TopLeft != kAnyColour) {
-            EXPECT_TRUE(near(picture.Pixel(0, 0), c.TopLeft)) << std::hex << picture.Pixel(0, 0);
-        }
+        EXPECT_TRUE(near(picture.Pixel(0, 0), c.TopLeft)) << std::hex << picture.Pixel(0, 0);
         EXPECT_TRUE(near(picture.Pixel(picture.Width() - 1, picture.Height() - 1), c.BottomRight))
             << std::hex << picture.Pixel(picture.Width() - 1, picture.Height() - 1);
     }

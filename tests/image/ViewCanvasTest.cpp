@@ -73,5 +73,39 @@ TEST(ViewCanvas, ShowsWhatACopyOfTheViewDrawnOnShows)
     EXPECT_EQ(canvas.TilesIn({0, 0, 300, 200}).size(), 14u);
 }
 
+// A long drag of the frame leaves tiles of their own only under the border and the frame.
+TEST(ViewCanvas, ALongDragKeepsTilesOfTheirOwnOnlyUnderTheBorderAndTheFrame)
+{
+    test::TTempDir dir;
+    WritePNG(test::CoordinatePicture(640, 480), dir / "photo.png");
+    TLogoDirObject node; // a 4 x 3 logo: the picture is the work area, 10 x 8 tiles
+    node.LogoWidth = 4;
+    node.LogoHeight = 3;
+    node.FrameWidth = 100;
+    node.FrameHeight = 80;
+    TSourceImage doc({100, 100}, dir / "photo.png", &node, false);
+    doc.BuildView();
+    TViewCanvas canvas;
+    canvas.Reset(&doc.View);
+    const std::int32_t side = TViewCanvas::kTileSide;
+    const auto onOutline = [](TRect t, TRect r) {
+        return t.Left < r.Right && r.Left < t.Right && t.Top < r.Bottom && r.Top < t.Bottom &&
+               !(t.Left > r.Left && t.Right < r.Right && t.Top > r.Top && t.Bottom < r.Bottom);
+    };
+    for (int step = 0; step < 600; ++step) {
+        doc.EraseFrame(canvas);
+        node.FrameLeft = step * 7 % 540;
+        node.FrameTop = step * 3 % 400;
+        doc.DrawFrame(canvas);
+        std::size_t expected = 0;
+        for (std::int32_t y = 0; y < 480; y += side)
+            for (std::int32_t x = 0; x < 640; x += side) {
+                const TRect tile{x, y, std::min(x + side, 640), std::min(y + side, 480)};
+                expected += onOutline(tile, {0, 0, 640, 480}) || onOutline(tile, doc.FrameInView());
+            }
+        ASSERT_EQ(canvas.TilesIn({0, 0, 640, 480}).size(), expected) << "step " << step;
+    }
+}
+
 } // namespace
 } // namespace vantorel

@@ -516,6 +516,30 @@ TEST_F(MainWindowDisplayTest, APhotoSizedViewPaintsAsACopyDrawnOnDid)
     EXPECT_TRUE(paintedAsCopy());
 }
 
+// With no logo selected the pane keeps a copy of the photo-sized view it showed; without the
+// memory for it, the pane is emptied and the user told, and nothing escapes the display.
+TEST_F(MainWindowDisplayTest, WithoutMemoryForACopyOfAViewShownInPlaceThePaneIsEmptied)
+{
+#ifdef VANTOREL_SANITIZED
+    GTEST_SKIP() << "the sanitizer's allocator ends the program when the address space runs out";
+#endif
+    const std::string photo = FOut / "photo.png";
+    WritePNG(Gradient(1800, 1600), photo);
+    Select("Pets");
+    FPrompts.AnswerFile(photo);
+    Form().Open1Click();
+    ASSERT_TRUE(Form().SourceImage->ShowsView());
+    FPrompts.Clear();
+    {
+        const test::TAddressSpaceLimit limit(8 << 20); // the copy of the view needs more
+        EXPECT_NO_THROW(Form().LogoTree().Select(nullptr));
+    }
+    EXPECT_FALSE(Form().SourceImage->ShowsView());
+    EXPECT_TRUE(Form().SourceImage->Picture().Empty());
+    EXPECT_EQ(FPrompts.Texts(),
+              std::vector<std::string>{PetsPath("photo.png") + ": there is not enough memory to show the picture"});
+}
+
 TEST_F(MainWindowDisplayTest, FittingALargePictureIntoThePaneScalesTheView)
 {
     const std::string big = FOut / "big.png";
