@@ -315,7 +315,7 @@ void TMainAppForm::ContentsToolButtonClick()
 void TMainAppForm::LaunchBrowser(const std::string &address)
 {
     std::string failure;
-    if (!vantorel::LaunchBrowser(address, failure))
+    if (!WindowBrowserStart(*this, *FPrompts)(address, failure))
         FPrompts->ShowError(failure);
 }
 
