@@ -1050,7 +1050,7 @@ TEST_F(MainWindowTreeCommandTest, OpeningAPictureAddsALogoMadeFromTheTemplate)
 
 using MainWindowSaveTest = MainWindowTest;
 
-TEST_F(MainWindowSaveTest, SaveWritesTheRenderedLogoInTheLogosFormat)
+TEST_F(MainWindowSaveTest, SaveWritesTheRenderedLogoAndRemembersItsFolder)
 {
     Select("Pets/cat.png");
     const std::string first = FOut / "first.png";
@@ -1065,13 +1065,53 @@ TEST_F(MainWindowSaveTest, SaveWritesTheRenderedLogoInTheLogosFormat)
     ASSERT_TRUE(Exists(first));
     EXPECT_EQ(ReadPicture(first), Doc()->Logo);
 
-    // A JPEG logo saved under a .png name is a JPEG file.
+    // The next dialog starts in the folder of the last save.
     Select("Pets/dog.jpeg");
-    const std::string second = FOut / "second.png";
-    FPrompts.AnswerFile(second);
+    FPrompts.CancelFile();
     Form().SaveLogoToFile();
     EXPECT_EQ(FPrompts.Prompts().at(1).FileDialog.InitialFolder, FOut.Path());
-    EXPECT_EQ(ReadFile(second).substr(0, 3), "\xFF\xD8\xFF");
+}
+
+TEST_F(MainWindowSaveTest, TheChosenNameOrElseTheDialogsFileTypeDecidesTheFormat)
+{
+    // A TIFF picture is read, so Open accepts it when its path is typed in: a logo of a format
+    // no writer serves.
+    const std::string scan = FFolder / "scan.tif";
+    ASSERT_TRUE(QImage(32, 32, QImage::Format_RGB32).save(QString::fromStdString(scan), "TIFF"));
+    Select("Pets");
+    FPrompts.AnswerFile(scan);
+    Form().Open1Click();
+    const std::string jpeg = "\xFF\xD8\xFF", png = "\x89PNG", gif = "GIF8", bmp = "BM";
+    // File types: 0 all, 1 .jpg, 2 .jpeg, 3 .bmp, 4 .gif, 5 .png.
+    struct TCase {
+        const char *Logo;
+        const char *Chosen;
+        std::size_t FileType;
+        const char *Written;
+        std::string Magic;
+    } cases[] = {
+        {"Pets/bird.bmp", "a.png", 0, "a.png", png},
+        {"Pets/bird.bmp", "b.JPG", 4, "b.JPG", jpeg}, // the name wins over the file type
+        {"Pets/cat.png", "c.jpeg", 0, "c.jpeg", jpeg},
+        {"Pets/cat.png", "d.gif", 5, "d.gif", gif},
+        {"Pets/dog.jpeg", "e.bmp", 0, "e.bmp", bmp},
+        {"Pets/dog.jpeg", "f", 5, "f.png", png},
+        {"Pets/bird.bmp", "g", 0, "g.jpg", jpeg},
+        {"Pets/cat.png", "h", 2, "h.jpeg", jpeg},
+        {"Pets/cat.png", "i.tif", 3, "i.tif.bmp", bmp},
+        {"Pets/scan.tif", "scan.tif", 0, "scan.tif.jpg", jpeg},
+        {"Pets/scan.tif", "j.gif", 0, "j.gif", gif},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(std::string(c.Logo) + " as " + c.Chosen);
+        Select(c.Logo);
+        FPrompts.Clear();
+        FPrompts.AnswerFile(FOut / c.Chosen, c.FileType);
+        Form().SaveLogoToFile();
+        EXPECT_TRUE(FPrompts.Texts().empty());
+        EXPECT_EQ(ReadFile(FOut / c.Written).substr(0, c.Magic.size()), c.Magic);
+        EXPECT_EQ(Exists(FOut / c.Chosen), std::string(c.Chosen) == c.Written);
+    }
 }
 
 TEST_F(MainWindowSaveTest, OverwritingAsksAndNoLeavesTheOldFile)
@@ -1113,24 +1153,6 @@ TEST_F(MainWindowSaveTest, AFrameOffThePictureIsRefused)
     EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{kNoPictureInFrame});
     EXPECT_EQ(FPrompts.Prompts().at(0).Caption, "Warning");
     EXPECT_EQ(FPrompts.Prompts().size(), 1u); // no file dialog
-}
-
-TEST_F(MainWindowSaveTest, ALogoOfAFormatNoWriterServesIsRefusedByItsCauseBeforeAFileIsChosen)
-{
-    // A TIFF picture is read, so Open accepts it when its path is typed in.
-    const std::string scan = FOut / "scan.tif";
-    ASSERT_TRUE(QImage(32, 32, QImage::Format_RGB32).save(QString::fromStdString(scan), "TIFF"));
-    Select("Pets");
-    FPrompts.AnswerFile(scan);
-    Form().Open1Click();
-    ASSERT_EQ(Form().LogoTree().Selected(), Node("Pets/scan.tif"));
-    FPrompts.Clear();
-    Form().SaveLogoToFile();
-    ASSERT_EQ(FPrompts.Prompts().size(), 1u); // no file dialog
-    EXPECT_EQ(FPrompts.Prompts()[0].Caption, "Error");
-    EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"The logo \"scan.tif\" cannot be saved: Vantorel saves logos "
-                                                         "only as BMP, JPG, GIF or PNG files. Convert it to one of "
-                                                         "these formats first (Edit, Convert to)."});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1283,11 +1305,11 @@ TEST_F(MainWindowImageCommandResizeTest, AResizeDuringTheKeepQuestionStillWrites
 class TVanishingPrompts : public TScriptedPromptService {
 public:
     std::function<void()> WhileChoosing;
-    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName) override
+    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName, std::size_t &filter) override
     {
         if (WhileChoosing)
             WhileChoosing();
-        return TScriptedPromptService::SaveFileDialog(request, fileName);
+        return TScriptedPromptService::SaveFileDialog(request, fileName, filter);
     }
 };
 
