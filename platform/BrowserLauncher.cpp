@@ -74,10 +74,17 @@ private:
             reason = "Exit status " + std::to_string(WEXITSTATUS(status));
         else if (reaped > 0 && WIFSIGNALED(status))
             reason = ::strsignal(WTERMSIG(status));
-        // The report may run a modal box: this watch goes only once control is back here.
         deleteLater();
-        if (!reason.empty() && FEndedWithError)
-            FEndedWithError(FailureText(reason, FCommand, FAddress));
+        if (reason.empty() || !FEndedWithError)
+            return;
+        // The report runs a modal box: it comes from the event loop, not from inside this
+        // notifier, and only while the window that started the command lives.
+        QMetaObject::invokeMethod(
+            parent(),
+            [report = std::move(FEndedWithError), failure = FailureText(reason, FCommand, FAddress)] {
+                report(failure);
+            },
+            Qt::QueuedConnection);
     }
 
     pid_t FPid;
