@@ -15,6 +15,11 @@ bool HasLogoWriter(const std::string &logoName)
     return ext == ".BMP" || ext == ".JPG" || ext == ".JPEG" || ext == ".GIF" || ext == ".PNG";
 }
 
+std::string SaveAsTarget(const std::string &chosen, const std::string &typeExtension)
+{
+    return HasLogoWriter(chosen) ? chosen : chosen + "." + typeExtension;
+}
+
 bool WriteLogoFile(const TBitmap &logo, const std::string &logoName, const std::string &target, int jpegQuality,
                    int gifBits)
 {

@@ -11,6 +11,11 @@ namespace vantorel {
 // in any case).
 bool HasLogoWriter(const std::string &logoName);
 
+// The file a Save As writes: the chosen name when a writer serves its extension, else that name
+// with the extension (without the dot) of the file type chosen in the dialog appended, so that the
+// name's extension always says the file's format.
+std::string SaveAsTarget(const std::string &chosen, const std::string &typeExtension);
+
 // Writes a logo by the upper-cased extension of the logo's name (".BMP", ".JPG"/".JPEG",
 // ".GIF", ".PNG"); the target's own extension plays no part. Returns false, writing nothing,
 // for any other extension; raises EImageError when the write fails.

@@ -1,14 +1,101 @@
 #include "BrowserLauncher.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
+#include <utility>
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QSocketNotifier>
+
+#include "PromptService.h"
 
 extern char **environ;
 
 namespace vantorel {
+
+namespace {
+
+std::string FailureText(const std::string &reason, const std::string &command, const std::string &address)
+{
+    return reason + " " + command + "\n\nOpen this address in your web browser: " + address;
+}
+
+// Debian 12's <sys/pidfd.h> declares pidfd_open without C linkage.
+int PidFdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+
+// A browser command still running when nobody watches it any more is left running; a thread
+// waits for its end so that it leaves no zombie behind.
+void ReapInBackground(pid_t pid)
+{
+    std::thread([pid] {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+}
+
+// Watches one started browser command through its process descriptor on the event loop, reaps
+// it when it ends and reports an ending with an error. A child of the window that started it.
+class TBrowserWatch : public QObject {
+public:
+    TBrowserWatch(pid_t pid, int pidFd, std::string command, std::string address,
+                  std::function<void(const std::string &)> endedWithError, QObject *context)
+        : QObject(context), FPid(pid), FPidFd(pidFd), FNotifier(pidFd, QSocketNotifier::Read, this),
+          FCommand(std::move(command)), FAddress(std::move(address)), FEndedWithError(std::move(endedWithError))
+    {
+        connect(&FNotifier, &QSocketNotifier::activated, this, &TBrowserWatch::Ended);
+    }
+    ~TBrowserWatch() override
+    {
+        if (FPid > 0)
+            ReapInBackground(FPid);
+        ::close(FPidFd);
+    }
+
+private:
+    void Ended()
+    {
+        int status = 0;
+        pid_t reaped = 0;
+        while ((reaped = ::waitpid(FPid, &status, WNOHANG)) < 0 && errno == EINTR) {
+        }
+        if (reaped == 0)
+            return; // not ended yet
+        FNotifier.setEnabled(false);
+        FPid = -1;
+        std::string reason;
+        if (reaped > 0 && WIFEXITED(status) && WEXITSTATUS(status) != 0)
+            reason = "Exit status " + std::to_string(WEXITSTATUS(status));
+        else if (reaped > 0 && WIFSIGNALED(status))
+            reason = ::strsignal(WTERMSIG(status));
+        deleteLater();
+        if (reason.empty() || !FEndedWithError)
+            return;
+        // The report runs a modal box: it comes from the event loop, not from inside this
+        // notifier, and only while the window that started the command lives.
+        QMetaObject::invokeMethod(
+            parent(),
+            [report = std::move(FEndedWithError), failure = FailureText(reason, FCommand, FAddress)] {
+                report(failure);
+            },
+            Qt::QueuedConnection);
+    }
+
+    pid_t FPid;
+    int FPidFd;
+    QSocketNotifier FNotifier;
+    std::string FCommand;
+    std::string FAddress;
+    std::function<void(const std::string &)> FEndedWithError;
+};
+
+} // namespace
 
 std::string BrowserCommand()
 {
@@ -18,7 +105,8 @@ std::string BrowserCommand()
     return first.empty() ? "xdg-open" : first;
 }
 
-bool LaunchBrowser(const std::string &address, std::string &failure)
+bool LaunchBrowser(const std::string &address, std::string &failure, QObject *context,
+                   std::function<void(const std::string &failure)> endedWithError)
 {
     const std::string command = BrowserCommand();
     std::string program = command;
@@ -27,17 +115,26 @@ bool LaunchBrowser(const std::string &address, std::string &failure)
     pid_t pid = 0;
     const int error = ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
     if (error != 0) {
-        // The system's reason and the command, then the address, which the user may still open by hand.
-        failure =
-            std::string(std::strerror(error)) + " " + command + "\n\nOpen this address in your web browser: " + address;
+        failure = FailureText(std::strerror(error), command, address);
         return false;
     }
-    // Reap the browser when it ends so it leaves no zombie behind.
-    std::thread([pid] {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-    }).detach();
+    // xdg-open reports a browser it could not run only by its exit status, so the end is
+    // watched on the event loop, which the window never waits for.
+    const int pidFd = context && QCoreApplication::instance() ? PidFdOpen(pid) : -1;
+    if (pidFd < 0)
+        ReapInBackground(pid);
+    else
+        new TBrowserWatch(pid, pidFd, command, address, std::move(endedWithError), context);
     return true;
+}
+
+std::function<bool(const std::string &address, std::string &failure)> WindowBrowserStart(QObject &window,
+                                                                                         TPromptService &prompts)
+{
+    return [&window, &prompts](const std::string &address, std::string &failure) {
+        return LaunchBrowser(address, failure, &window,
+                             [&prompts](const std::string &late) { prompts.ShowError(late); });
+    };
 }
 
 } // namespace vantorel

@@ -27,6 +27,16 @@ TPromptResult TPromptService::ConfirmCancel(const std::string &text)
     return MessageBox({"Confirm", text, TPromptIcon::Question, TPromptButtons::YesNoCancel});
 }
 
+std::string TFileDialogRequest::FilterExtension(std::size_t filter) const
+{
+    if (filter < Filters.size()) {
+        const std::string &patterns = Filters[filter].second;
+        if (patterns.starts_with("*.") && patterns.find_first_of(";*?", 2) == std::string::npos)
+            return patterns.substr(2);
+    }
+    return DefaultExtension;
+}
+
 TPromptResult TScriptedPromptService::MessageBox(const TMessageBoxRequest &request)
 {
     FPrompts.push_back(
@@ -74,9 +84,14 @@ bool TScriptedPromptService::OpenFileDialog(const TFileDialogRequest &request, s
     return FileDialog(TRecordedPrompt::OpenFile, request, fileName);
 }
 
-bool TScriptedPromptService::SaveFileDialog(const TFileDialogRequest &request, std::string &fileName)
+bool TScriptedPromptService::SaveFileDialog(const TFileDialogRequest &request, std::string &fileName,
+                                            std::size_t &filter)
 {
-    return FileDialog(TRecordedPrompt::SaveFile, request, fileName);
+    const std::size_t chosen = FAnswers.empty() ? 0 : FAnswers.front().Filter;
+    if (!FileDialog(TRecordedPrompt::SaveFile, request, fileName))
+        return false;
+    filter = chosen;
+    return true;
 }
 
 std::vector<std::string> TScriptedPromptService::Texts() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <deque>
 #include <string>
 #include <utility>
@@ -27,6 +28,10 @@ struct TFileDialogRequest {
     std::string InitialFolder;
     std::string FileName;
     std::string DefaultExtension; // without the dot; added to a name typed without extension
+
+    // The extension, without the dot, that a file type of a save dialog gives a name typed
+    // without one: that of its one pattern "*.ext", else the default extension.
+    std::string FilterExtension(std::size_t filter) const;
 };
 
 // Every question and message the program puts to the user goes through this service, so that
@@ -38,9 +43,10 @@ public:
     virtual TPromptResult MessageBox(const TMessageBoxRequest &request) = 0;
     // A modal input dialog; false when cancelled. value holds the initial text and the answer.
     virtual bool InputQuery(const std::string &caption, const std::string &prompt, std::string &value) = 0;
-    // File dialogs; false when cancelled, else fileName holds the chosen path.
+    // File dialogs; false when cancelled, else fileName holds the chosen path, and for a save
+    // dialog filter the index of the file type chosen in it.
     virtual bool OpenFileDialog(const TFileDialogRequest &request, std::string &fileName) = 0;
-    virtual bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName) = 0;
+    virtual bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName, std::size_t &filter) = 0;
 
     // The boxes of the program: "Error" and "Warning" with OK, "Confirm" with Yes and No.
     void ShowError(const std::string &text);
@@ -69,20 +75,24 @@ class TScriptedPromptService : public TPromptService {
 public:
     struct TAnswer {
         TPromptResult Result = TPromptResult::Ok;
-        std::string Text; // for input dialogs
+        std::string Text;       // for input dialogs
+        std::size_t Filter = 0; // the file type chosen in a save dialog
     };
 
     void Answer(TPromptResult result) { FAnswers.push_back({result, {}}); }
     void AnswerInput(std::string text) { FAnswers.push_back({TPromptResult::Ok, std::move(text)}); }
     void CancelInput() { FAnswers.push_back({TPromptResult::Cancel, {}}); }
     // File dialogs take their answers from the same queue.
-    void AnswerFile(std::string path) { AnswerInput(std::move(path)); }
+    void AnswerFile(std::string path, std::size_t filter = 0)
+    {
+        FAnswers.push_back({TPromptResult::Ok, std::move(path), filter});
+    }
     void CancelFile() { CancelInput(); }
 
     TPromptResult MessageBox(const TMessageBoxRequest &request) override;
     bool InputQuery(const std::string &caption, const std::string &prompt, std::string &value) override;
     bool OpenFileDialog(const TFileDialogRequest &request, std::string &fileName) override;
-    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName) override;
+    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName, std::size_t &filter) override;
 
     const std::vector<TRecordedPrompt> &Prompts() const { return FPrompts; }
     // The texts of the boxes shown, in order.

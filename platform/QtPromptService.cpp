@@ -1,5 +1,7 @@
 #include "QtPromptService.h"
 
+#include <algorithm>
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -67,15 +69,20 @@ QStringList NameFilters(const TFileDialogRequest &request)
     return filters;
 }
 
-bool RunFileDialog(QWidget *owner, const TFileDialogRequest &request, std::string &fileName, bool save)
+bool RunFileDialog(QWidget *owner, const TFileDialogRequest &request, std::string &fileName, std::size_t *filter)
 {
     QFileDialog dialog(owner, ToQt(request.Caption), ToQt(request.InitialFolder));
-    dialog.setNameFilters(NameFilters(request));
-    if (save) {
+    const QStringList filters = NameFilters(request);
+    dialog.setNameFilters(filters);
+    if (filter) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite); // the program asks its own question
-        dialog.setDefaultSuffix(ToQt(request.DefaultExtension));
+        // A name typed without extension gets that of the chosen file type.
+        dialog.setDefaultSuffix(ToQt(request.FilterExtension(0)));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString &selected) {
+            dialog.setDefaultSuffix(ToQt(request.FilterExtension(static_cast<std::size_t>(filters.indexOf(selected)))));
+        });
     } else {
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
@@ -85,6 +92,8 @@ bool RunFileDialog(QWidget *owner, const TFileDialogRequest &request, std::strin
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     fileName = dialog.selectedFiles().constFirst().toStdString();
+    if (filter)
+        *filter = static_cast<std::size_t>(std::max<qsizetype>(filters.indexOf(dialog.selectedNameFilter()), 0));
     return true;
 }
 
@@ -145,12 +154,12 @@ bool TQtPromptService::InputQuery(const std::string &caption, const std::string 
 
 bool TQtPromptService::OpenFileDialog(const TFileDialogRequest &request, std::string &fileName)
 {
-    return RunFileDialog(FOwner, request, fileName, false);
+    return RunFileDialog(FOwner, request, fileName, nullptr);
 }
 
-bool TQtPromptService::SaveFileDialog(const TFileDialogRequest &request, std::string &fileName)
+bool TQtPromptService::SaveFileDialog(const TFileDialogRequest &request, std::string &fileName, std::size_t &filter)
 {
-    return RunFileDialog(FOwner, request, fileName, true);
+    return RunFileDialog(FOwner, request, fileName, &filter);
 }
 
 } // namespace vantorel

@@ -17,7 +17,7 @@ public:
     TPromptResult MessageBox(const TMessageBoxRequest &request) override;
     bool InputQuery(const std::string &caption, const std::string &prompt, std::string &value) override;
     bool OpenFileDialog(const TFileDialogRequest &request, std::string &fileName) override;
-    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName) override;
+    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName, std::size_t &filter) override;
 
 private:
     QPointer<QWidget> FOwner;

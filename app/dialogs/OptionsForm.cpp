@@ -95,8 +95,8 @@ const QStringList kFormatItems = {QStringLiteral(".BMP"), QStringLiteral(".JPG")
 
 TOptionsForm::TOptionsForm(std::string programFolder, TXMLSource &xml, TPromptService &prompts, QWidget *parent,
                            const TParameters *parameters)
-    : QDialog(parent), StartBrowser(&LaunchBrowser), FProgramFolder(std::move(programFolder)), FXml(xml),
-      FPrompts(prompts), FParameters(parameters)
+    : QDialog(parent), StartBrowser(WindowBrowserStart(*this, prompts)), FProgramFolder(std::move(programFolder)),
+      FXml(xml), FPrompts(prompts), FParameters(parameters)
 {
     setWindowTitle(QStringLiteral("Vantorel Options"));
     QFont small = font();

@@ -37,7 +37,7 @@ QLabel *MakeLabel(const QString &text, const char *name, QWidget *parent, int le
 } // namespace
 
 TSendToFriendForm::TSendToFriendForm(TOptionsForm &options, TPromptService &prompts, QWidget *parent)
-    : QDialog(parent), StartBrowser(&LaunchBrowser), FOptions(options), FPrompts(prompts)
+    : QDialog(parent), StartBrowser(WindowBrowserStart(*this, prompts)), FOptions(options), FPrompts(prompts)
 {
     setObjectName(QStringLiteral("SendToFriendForm"));
     setWindowTitle(QStringLiteral("Send application link to friend"));

@@ -17,7 +17,7 @@ TSysAuthForm::TSysAuthForm(TPromptService &prompts, QWidget *parent)
                        .nameLabel = "Login",
                        .secretLabel = "Password"},
                       parent),
-      Login(FName), Password(FSecret), StartBrowser(&LaunchBrowser), FPrompts(prompts)
+      Login(FName), Password(FSecret), StartBrowser(WindowBrowserStart(*this, prompts)), FPrompts(prompts)
 {
     RegisterLabel = new QLabel(QStringLiteral("Register"), this);
     RegisterLabel->setObjectName(QStringLiteral("RegisterLabel"));

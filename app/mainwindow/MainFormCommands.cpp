@@ -220,30 +220,25 @@ void TMainAppForm::SaveLogoToFile()
         FPrompts->ShowWarning(kNoPictureInFrame);
         return;
     }
-    const std::string logoName = node->Text();
-    // A picture that was opened in another format has no writer: say so before a file is chosen.
-    if (!HasLogoWriter(logoName)) {
-        FPrompts->ShowError("The logo \"" + logoName +
-                            "\" cannot be saved: Vantorel saves logos only as BMP, JPG, GIF or PNG files. "
-                            "Convert it to one of these formats first (Edit, Convert to).");
-        return;
-    }
     // The logo as it is now: the document may be rebuilt (a resize of the pane) while the
     // dialogs are open.
     const TBitmap logo = FSourceImage->Logo;
     TFileDialogRequest request;
     request.Filters = kPictureFilters;
-    request.FileName = logoName;
+    request.FileName = node->Text();
     request.InitialFolder = FLastSaveFolder;
     request.DefaultExtension = "jpg";
-    std::string path;
-    if (!FPrompts->SaveFileDialog(request, path))
+    std::string chosen;
+    std::size_t fileType = 0;
+    if (!FPrompts->SaveFileDialog(request, chosen, fileType))
         return;
+    // The format is the one the file's name says, whatever the logo's own format.
+    const std::string path = SaveAsTarget(chosen, request.FilterExtension(fileType));
     if (FileExists(path) && !FPrompts->Confirm("The file " + path + " already exists. Do You want to overwrite it?"))
         return;
     // The box names a failed write; its cause is in the details.
-    const std::string failure = WriteLogoFileReason(logo, logoName, path, FOptionsForm->Options().jpegquality,
-                                                    FOptionsForm->Options().gifbitdepth);
+    const std::string failure =
+        WriteLogoFileReason(logo, path, path, FOptionsForm->Options().jpegquality, FOptionsForm->Options().gifbitdepth);
     if (!failure.empty()) {
         FPrompts->ShowError(kSaveFailed, failure);
         return;
@@ -313,7 +308,7 @@ void TMainAppForm::ContentsToolButtonClick()
 void TMainAppForm::LaunchBrowser(const std::string &address)
 {
     std::string failure;
-    if (!vantorel::LaunchBrowser(address, failure))
+    if (!WindowBrowserStart(*this, *FPrompts)(address, failure))
         FPrompts->ShowError(failure);
 }
 

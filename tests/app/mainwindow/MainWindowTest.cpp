@@ -4,6 +4,7 @@
 #include "MainForm.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -16,6 +17,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -42,6 +44,7 @@
 #include "LogoTreeModel.h"
 #include "OptionsForm.h"
 #include "PictureCache.h"
+#include "ServiceNames.h"
 #include "StatusPanels.h"
 #include "TestSupport.h"
 
@@ -1074,7 +1077,7 @@ TEST_F(MainWindowTreeCommandTest, OpeningAPictureAddsALogoMadeFromTheTemplate)
 
 using MainWindowSaveTest = MainWindowTest;
 
-TEST_F(MainWindowSaveTest, SaveWritesTheRenderedLogoInTheLogosFormat)
+TEST_F(MainWindowSaveTest, SaveWritesTheRenderedLogoAndRemembersItsFolder)
 {
     Select("Pets/cat.png");
     const std::string first = FOut / "first.png";
@@ -1089,13 +1092,43 @@ TEST_F(MainWindowSaveTest, SaveWritesTheRenderedLogoInTheLogosFormat)
     ASSERT_TRUE(Exists(first));
     EXPECT_EQ(ReadPicture(first), Doc()->Logo);
 
-    // A JPEG logo saved under a .png name is a JPEG file.
+    // The next dialog starts in the folder of the last save.
     Select("Pets/dog.jpeg");
-    const std::string second = FOut / "second.png";
-    FPrompts.AnswerFile(second);
+    FPrompts.CancelFile();
     Form().SaveLogoToFile();
     EXPECT_EQ(FPrompts.Prompts().at(1).FileDialog.InitialFolder, FOut.Path());
-    EXPECT_EQ(ReadFile(second).substr(0, 3), "\xFF\xD8\xFF");
+}
+
+TEST_F(MainWindowSaveTest, TheChosenNameOrElseTheDialogsFileTypeDecidesTheFormat)
+{
+    // A TIFF picture is read, so Open accepts it: a logo of a format no writer serves.
+    const std::string scan = FFolder / "scan.tif";
+    ASSERT_TRUE(QImage(32, 32, QImage::Format_RGB32).save(QString::fromStdString(scan), "TIFF"));
+    Select("Pets");
+    FPrompts.AnswerFile(scan);
+    Form().Open1Click();
+    const std::string jpeg = "\xFF\xD8\xFF", png = "\x89PNG", gif = "GIF8", bmp = "BM";
+    struct TCase {
+        const char *Logo, *Chosen;
+        std::size_t FileType; // 0 all, 1 .jpg, 2 .jpeg, 3 .bmp, 4 .gif, 5 .png
+        const char *Written;
+        std::string Magic;
+    } cases[] = {
+        {"Pets/bird.bmp", "a.png", 0, "a.png", png},    {"Pets/bird.bmp", "b.JPG", 4, "b.JPG", jpeg},
+        {"Pets/cat.png", "d.gif", 5, "d.gif", gif},     {"Pets/dog.jpeg", "e.bmp", 0, "e.bmp", bmp},
+        {"Pets/dog.jpeg", "f", 5, "f.png", png},        {"Pets/bird.bmp", "g", 0, "g.jpg", jpeg},
+        {"Pets/cat.png", "i.tif", 3, "i.tif.bmp", bmp}, {"Pets/scan.tif", "scan.tif", 0, "scan.tif.jpg", jpeg},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(std::string(c.Logo) + " as " + c.Chosen);
+        Select(c.Logo);
+        FPrompts.Clear();
+        FPrompts.AnswerFile(FOut / c.Chosen, c.FileType);
+        Form().SaveLogoToFile();
+        EXPECT_TRUE(FPrompts.Texts().empty());
+        EXPECT_EQ(ReadFile(FOut / c.Written).substr(0, c.Magic.size()), c.Magic);
+        EXPECT_EQ(Exists(FOut / c.Chosen), std::string(c.Chosen) == c.Written);
+    }
 }
 
 TEST_F(MainWindowSaveTest, OverwritingAsksAndNoLeavesTheOldFile)
@@ -1139,22 +1172,51 @@ TEST_F(MainWindowSaveTest, AFrameOffThePictureIsRefused)
     EXPECT_EQ(FPrompts.Prompts().size(), 1u); // no file dialog
 }
 
-TEST_F(MainWindowSaveTest, ALogoOfAFormatNoWriterServesIsRefusedByItsCauseBeforeAFileIsChosen)
+// ---------------------------------------------------------------------------------------------
+// Web pages
+
+using MainWindowBrowserTest = MainWindowTest;
+
+TEST_F(MainWindowBrowserTest, ABrowserCommandEndingWithAnErrorShowsTheAddressToOpenByHand)
 {
-    // A TIFF picture is read, so Open accepts it when its path is typed in.
-    const std::string scan = FOut / "scan.tif";
-    ASSERT_TRUE(QImage(32, 32, QImage::Format_RGB32).save(QString::fromStdString(scan), "TIFF"));
-    Select("Pets");
-    FPrompts.AnswerFile(scan);
-    Form().Open1Click();
-    ASSERT_EQ(Form().LogoTree().Selected(), Node("Pets/scan.tif"));
-    FPrompts.Clear();
-    Form().SaveLogoToFile();
-    ASSERT_EQ(FPrompts.Prompts().size(), 1u); // no file dialog
-    EXPECT_EQ(FPrompts.Prompts()[0].Caption, "Error");
-    EXPECT_EQ(FPrompts.Texts(), std::vector<std::string>{"The logo \"scan.tif\" cannot be saved: Vantorel saves logos "
-                                                         "only as BMP, JPG, GIF or PNG files. Convert it to one of "
-                                                         "these formats first (Edit, Convert to)."});
+    struct TCase {
+        const char *Body;
+        const char *Reason; // null: no box
+    } cases[] = {{"exit 0", nullptr},
+                 {"exit 3", "Exit status 3"},
+                 {"sleep 0.3; exit 1", "Exit status 1"},
+                 {"kill -KILL $$", "Killed"}};
+    const std::string script = FOut / "browser.sh", pidFile = FOut / "browser.pid";
+    ::setenv("BROWSER", script.c_str(), 1);
+    for (const TCase &c : cases) {
+        WriteFile(script,
+                  "#!/bin/sh\necho $$ >" + pidFile + ".new && mv " + pidFile + ".new " + pidFile + "\n" + c.Body);
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        // Help > FAQ, and the start that "Yes" to a new version runs.
+        for (const std::string &address : {ServicePageAddress(kFAQPage), std::string("http://x.example/setup")}) {
+            SCOPED_TRACE(std::string(c.Body) + " " + address);
+            std::filesystem::remove(pidFile);
+            FPrompts.Clear();
+            std::string failure;
+            if (address.ends_with("/setup"))
+                EXPECT_TRUE(FOptions->StartBrowser(address, failure));
+            else
+                Form().FAQMenuItem->trigger();
+            // Its process entry goes once the command has been reaped; the report follows.
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] {
+                    const std::string pid = ReadFile(pidFile);
+                    return !pid.empty() && !std::filesystem::exists("/proc/" + pid.substr(0, pid.size() - 1));
+                },
+                5000));
+            QCoreApplication::sendPostedEvents();
+            EXPECT_EQ(FPrompts.Texts(),
+                      c.Reason ? std::vector<std::string>{c.Reason + (" " + script) +
+                                                          "\n\nOpen this address in your web browser: " + address}
+                               : std::vector<std::string>{});
+        }
+    }
+    ::unsetenv("BROWSER");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1307,11 +1369,11 @@ TEST_F(MainWindowImageCommandResizeTest, AResizeDuringTheKeepQuestionStillWrites
 class TVanishingPrompts : public TScriptedPromptService {
 public:
     std::function<void()> WhileChoosing;
-    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName) override
+    bool SaveFileDialog(const TFileDialogRequest &request, std::string &fileName, std::size_t &filter) override
     {
         if (WhileChoosing)
             WhileChoosing();
-        return TScriptedPromptService::SaveFileDialog(request, fileName);
+        return TScriptedPromptService::SaveFileDialog(request, fileName, filter);
     }
 };
 
