@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "FileOps.h"
 #include "TextRules.h"
 #include "VantorelError.h"
 
@@ -169,18 +170,38 @@ bool TLogoTree::IsNameFreeExcept(const TLogoNode *parent, std::string_view name,
     return true;
 }
 
+namespace {
+
+// Whether one of a folder's entries has the base name or the whole name name, in any ASCII case:
+// on a case-blind disk a new entry of that name would land on it.
+bool AnyEntryNamed(const std::vector<std::string> &entries, std::string_view name, std::string_view except)
+{
+    return std::any_of(entries.begin(), entries.end(), [&](const std::string &entry) {
+        return entry != except && (SameTextAscii(BaseName(entry), name) || SameTextAscii(entry, name));
+    });
+}
+
+} // namespace
+
+bool TLogoTree::IsNameFreeOnDisk(const TLogoNode *parent, std::string_view name, std::string_view except) const
+{
+    return !AnyEntryNamed(FolderEntryNames(GetFolderPath(parent)), name, except);
+}
+
 std::string TLogoTree::MakeUniqueLogoName(const TLogoNode *parent, std::string_view base) const
 {
+    const std::vector<std::string> onDisk = FolderEntryNames(GetFolderPath(parent));
     std::string candidate(base);
-    for (long n = 2; !IsNameFree(parent, candidate); ++n)
+    for (long n = 2; !IsNameFree(parent, candidate) || AnyEntryNamed(onDisk, candidate, {}); ++n)
         candidate = std::string(base) + std::to_string(n);
     return candidate;
 }
 
 std::string TLogoTree::MakeUniqueFolderName(const TLogoNode *parent) const
 {
+    const std::vector<std::string> onDisk = FolderEntryNames(GetFolderPath(parent));
     std::string candidate = "New Folder";
-    for (long n = 2; !IsNameFree(parent, candidate); ++n)
+    for (long n = 2; !IsNameFree(parent, candidate) || AnyEntryNamed(onDisk, candidate, {}); ++n)
         candidate = "New Folder " + std::to_string(n);
     return candidate;
 }

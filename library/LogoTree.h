@@ -92,9 +92,14 @@ public:
     // Raises EVantorelError for a node that is not a logo.
     std::string GetLogoFileName(const TLogoNode *node) const;
 
-    // Naming rules: base names compared without regard to ASCII case.
+    // Naming rules: base names compared without regard to ASCII case. The names made for new
+    // nodes are free in the parent's disk folder as well (IsNameFreeOnDisk).
     std::string MakeUniqueLogoName(const TLogoNode *parent, std::string_view base) const;
     std::string MakeUniqueFolderName(const TLogoNode *parent) const;
+    // True when no entry of the parent's disk folder, whether a node stands for it or not, has
+    // this base name or this very name in any ASCII case, so that a new file or folder of the
+    // name neither replaces nor joins one there. The entry named exactly except does not count.
+    bool IsNameFreeOnDisk(const TLogoNode *parent, std::string_view name, std::string_view except = {}) const;
     bool IsNameFree(const TLogoNode *parent, std::string_view name) const;
     bool IsNameFreeExcept(const TLogoNode *parent, std::string_view name, std::string_view except) const;
 
