@@ -46,6 +46,12 @@ void TLogoTree::CreateRootNode()
         FObserver->AfterInsert(nullptr, 0);
 }
 
+void TLogoTree::Changed() const
+{
+    if (FChangeHandler)
+        FChangeHandler();
+}
+
 TLogoNode *TLogoTree::AddChild(TLogoNode *parent, std::unique_ptr<TLogoDirObject> data)
 {
     return InsertChild(parent, parent->Count(), std::move(data));
@@ -62,6 +68,7 @@ TLogoNode *TLogoTree::InsertChild(TLogoNode *parent, int position, std::unique_p
     parent->FChildren.insert(parent->FChildren.begin() + position, std::move(node));
     if (FObserver)
         FObserver->AfterInsert(parent, position);
+    Changed();
     return result;
 }
 
@@ -97,6 +104,7 @@ void TLogoTree::RemoveNode(TLogoNode *node)
     parent->FChildren.erase(parent->FChildren.begin() + index);
     if (FObserver)
         FObserver->AfterRemove();
+    Changed();
 
     if (selectionGoes)
         Select(nextSelection);
@@ -107,6 +115,7 @@ void TLogoTree::SetNodeName(TLogoNode *node, std::string name)
     node->FData->Name = std::move(name);
     if (FObserver)
         FObserver->NodeChanged(node);
+    Changed();
 }
 
 void TLogoTree::Select(TLogoNode *node)

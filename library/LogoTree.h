@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,6 +68,12 @@ public:
 
     const std::string &ProgramFolder() const { return FProgramFolder; }
     void SetObserver(TLogoTreeObserver *observer) { FObserver = observer; }
+    // Told of every change of what the logo index holds: a node added, removed or renamed here,
+    // and a record edited in place (Changed).
+    void SetChangeHandler(std::function<void()> handler) { FChangeHandler = std::move(handler); }
+    // Tells the handler of a change: called here, and by the commands that edit the fields of a
+    // record (frame, settings, upload address) in place.
+    void Changed() const;
 
     // The first top-level node, the only one; null before CreateRootNode.
     TLogoNode *Root() const { return FRoot.get(); }
@@ -114,6 +121,7 @@ private:
     std::unique_ptr<TLogoNode> FRoot;
     TLogoNode *FSelected = nullptr;
     TLogoTreeObserver *FObserver = nullptr;
+    std::function<void()> FChangeHandler;
 };
 
 } // namespace vantorel

@@ -106,6 +106,16 @@ TAtomicFile::~TAtomicFile()
         ::unlink(FTemp.c_str());
 }
 
+void WriteAtomically(const std::string &target, std::string_view data, mode_t newFileMode,
+                     TAtomicFile::TPermissions permissions)
+{
+    TAtomicFile file(target, newFileMode, permissions);
+    errno = 0;
+    if (std::fwrite(data.data(), 1, data.size(), file.Stream()) != data.size())
+        Raise(errno ? errno : EIO, "cannot write " + target);
+    file.Commit();
+}
+
 std::vector<std::string> RemoveLeftoverTempFiles(const std::string &target)
 {
     const TSplitPath path = SplitPath(target);
