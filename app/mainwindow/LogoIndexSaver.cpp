@@ -10,7 +10,7 @@
 
 namespace vantorel {
 
-TLogoIndexSaver::TLogoIndexSaver(TLogoTree &tree, TXMLSource &xml) : FTree(tree), FXML(xml)
+TLogoIndexSaver::TLogoIndexSaver(TLogoTree &tree) : FTree(tree)
 {
     FTimer.setSingleShot(true);
     FTimer.setInterval(kDelayMs);
@@ -68,6 +68,7 @@ void TLogoIndexSaver::StartWrite()
                 FinishWrite();
                 if (FPending && !FWorkerFailed)
                     FTimer.start();
+                emit WriteEnded(!FWorkerFailed);
             },
             Qt::QueuedConnection);
     });

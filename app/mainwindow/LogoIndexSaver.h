@@ -24,7 +24,7 @@ class TLogoIndexSaver : public QObject {
 public:
     static constexpr int kDelayMs = 300;
 
-    TLogoIndexSaver(TLogoTree &tree, TXMLSource &xml);
+    explicit TLogoIndexSaver(TLogoTree &tree);
     // Waits for a write under way; a change not yet written is dropped (no orderly end).
     ~TLogoIndexSaver() override;
 
@@ -39,13 +39,19 @@ public:
     // on this thread, telling a failure in a box. Returns whether the file was written.
     bool SaveNow(TPromptService &prompts);
 
+signals:
+    // A write of the timer has ended, the file written or not.
+    void WriteEnded(bool written);
+
 private:
     void StartWrite();
     // Takes the result of the write under way, once its worker has ended.
     void FinishWrite();
 
     TLogoTree &FTree;
-    TXMLSource &FXML;
+    // Its own document: the timer may fire inside a box that another file's reader or writer
+    // shows, and the window's document must stay theirs.
+    TXMLSource FXML;
     QTimer FTimer;
     std::thread FWorker;
     std::atomic<bool> FWorkerFailed{false};

@@ -107,7 +107,7 @@ void ForgetStaleHover(QWidget *button)
 TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
     : FProgramFolder(std::move(programFolder)),
       FOwnPrompts(prompts ? nullptr : std::make_unique<TQtPromptService>(this)),
-      FPrompts(prompts ? prompts : FOwnPrompts.get()), FLogoTree(FProgramFolder), FIndexSaver(FLogoTree, FXMLSource),
+      FPrompts(prompts ? prompts : FOwnPrompts.get()), FLogoTree(FProgramFolder), FIndexSaver(FLogoTree),
       FTreeEditor(FLogoTree, *FPrompts, [this] { return Uploading(); }), FImageCommands(FLogoTree, *FPrompts)
 {
     setWindowTitle(QStringLiteral("Vantorel Starting"));
