@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 #include "FileOps.h"
@@ -94,6 +95,8 @@ void RunImageCommand(TLogoTree &tree, TPromptService &prompts, const char *keepQ
     const std::string base(BaseName(node->Text()));
     const std::string ext = FormatExtension(format);
     std::string target = keep ? tree.MakeUniqueLogoName(parent, base) : base;
+    // Only the source's own file may be written over, and only when it is replaced.
+    const std::string_view ownFile = keep ? std::string_view() : std::string_view(node->Text());
 
     if (options.AskTargetName) {
         for (;;) {
@@ -102,11 +105,13 @@ void RunImageCommand(TLogoTree &tree, TPromptService &prompts, const char *keepQ
             // The typed text becomes a file name in the folder: it must stay one path component.
             const bool valid = IsValidNodeName(target) && IsValidNodeName(target + ext);
             const bool free = keep ? tree.IsNameFree(parent, target) : tree.IsNameFreeExcept(parent, target, base);
-            if (valid && free && !HeldByOtherSibling(parent, target + ext, node))
+            if (valid && free && !HeldByOtherSibling(parent, target + ext, node) &&
+                tree.IsNameFreeOnDisk(parent, target + ext, ownFile))
                 break;
             prompts.ShowWarning(kNameTaken);
         }
-    } else if (HeldByOtherSibling(parent, target + ext, node)) {
+    } else if (HeldByOtherSibling(parent, target + ext, node) ||
+               !tree.IsNameFreeOnDisk(parent, target + ext, ownFile)) {
         prompts.ShowWarning(kNameTaken);
         return;
     }
@@ -211,8 +216,8 @@ void SaveMirroredBitmap(const TLogoTree &tree, const TLogoNode *folder, const st
     SaveBitmapInFormat(tree, folder, base, format, MirroredBitmap(source, direction));
 }
 
-void SaveRotatedBitmap(const TLogoTree &tree, const TLogoNode *folder, const std::string &base,
-                       TImageFileFormat format, const TBitmap &source, int angle)
+void SaveRotatedBitmap(const TLogoTree &tree, const TLogoNode *folder, const std::string &base, TImageFileFormat format,
+                       const TBitmap &source, int angle)
 {
     SaveBitmapInFormat(tree, folder, base, format, RotatedBitmap(source, angle));
 }

@@ -3,7 +3,9 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <system_error>
 
+#include "AtomicFile.h"
 #include "DamagedFile.h"
 #include "FileOps.h"
 #include "TextRules.h"
@@ -160,31 +162,57 @@ bool LoadLogoDirectory(TLogoTree &tree, TXMLSource &xml, TPromptService &prompts
     return !corrupt && !failed;
 }
 
-bool SaveLogoDirectory(const TLogoTree &tree, TXMLSource &xml, TPromptService &prompts, bool setAsideFirst)
+std::string LogoDirectoryText(const TLogoTree &tree, TXMLSource &xml)
 {
-    const std::string path = tree.ProgramFolder() + kLogoIndexFileName;
-    // What was not read of the old file would be gone with this save.
-    if (setAsideFirst && FileExists(path) && KeepDamagedCopy(path).empty()) {
-        prompts.ShowError(kSaveFailed);
-        return false;
-    }
-    bool failed = false;
+    xml.SetFileName(std::string());
     try {
-        xml.SetFileName(std::string());
         xml.Open();
         TXMLNode document = xml.CreateDocumentElement("logodirectory");
         if (const TLogoNode *root = tree.Root())
             for (int i = 0; i < root->Count(); ++i)
                 SaveLogoDirNode(root->Item(i), document);
-        xml.SaveToFile(path);
-    } catch (const std::exception &) {
-        // Shut-down goes on; the atomic save left the previous file as it was.
-        failed = true;
+        std::string text = xml.SaveToString();
+        xml.Close();
+        return text;
+    } catch (...) {
+        xml.Close();
+        throw;
     }
-    xml.Close();
-    if (failed)
+}
+
+bool KeepDamagedLogoDirectory(const std::string &programFolder)
+{
+    // What was not read of the old file would be gone with the next write.
+    const std::string path = programFolder + kLogoIndexFileName;
+    return !FileExists(path) || !KeepDamagedCopy(path).empty();
+}
+
+std::string WriteLogoDirectoryText(const std::string &programFolder, const std::string &text, bool setAsideFirst)
+{
+    const std::string path = programFolder + kLogoIndexFileName;
+    if (setAsideFirst && !KeepDamagedLogoDirectory(programFolder))
+        return "no copy of the damaged " + path + " could be kept";
+    try {
+        WriteAtomically(path, text, 0644);
+    } catch (const std::system_error &e) {
+        // The atomic write left the previous file as it was.
+        return e.what();
+    }
+    return {};
+}
+
+bool SaveLogoDirectory(const TLogoTree &tree, TXMLSource &xml, TPromptService &prompts, bool setAsideFirst)
+{
+    std::string failure;
+    try {
+        failure = WriteLogoDirectoryText(tree.ProgramFolder(), LogoDirectoryText(tree, xml), setAsideFirst);
+    } catch (const std::exception &e) {
+        failure = e.what();
+    }
+    // Shut-down goes on after the message.
+    if (!failure.empty())
         prompts.ShowError(kSaveFailed);
-    return !failed;
+    return failure.empty();
 }
 
 } // namespace vantorel

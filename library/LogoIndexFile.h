@@ -20,6 +20,17 @@ inline constexpr std::int32_t kMaxLogoSide = 400;
 // file or folder is missing, or whose name could not stand for a disk entry, are dropped.
 // Returns false when a file was there but could not be read whole.
 bool LoadLogoDirectory(TLogoTree &tree, TXMLSource &xml, TPromptService &prompts);
+// The index of every node below the root, as the file holds it. Builds it in xml, which is left
+// closed.
+std::string LogoDirectoryText(const TLogoTree &tree, TXMLSource &xml);
+// Keeps a copy of "logodirectory.xml" in programFolder, which could not be read whole, before it
+// is written anew. True when the copy was made or there is no such file.
+bool KeepDamagedLogoDirectory(const std::string &programFolder);
+// Puts index text in place of "logodirectory.xml" in programFolder, atomically; with
+// setAsideFirst the old file is first kept (KeepDamagedLogoDirectory), and left in place when no
+// copy can be made. Touches nothing but the files, so any thread may run it. Returns the reason
+// of a failure, empty when the file was written.
+std::string WriteLogoDirectoryText(const std::string &programFolder, const std::string &text, bool setAsideFirst);
 // Writes every node below the root to "logodirectory.xml", atomically. With setAsideFirst (the
 // file there could not be read whole) the old file is first kept as a damaged copy, and left
 // in place when no copy can be made. Returns whether the file was written.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "FileOps.h"
 #include "TextRules.h"
 #include "VantorelError.h"
 
@@ -45,6 +46,12 @@ void TLogoTree::CreateRootNode()
         FObserver->AfterInsert(nullptr, 0);
 }
 
+void TLogoTree::Changed() const
+{
+    if (FChangeHandler)
+        FChangeHandler();
+}
+
 TLogoNode *TLogoTree::AddChild(TLogoNode *parent, std::unique_ptr<TLogoDirObject> data)
 {
     return InsertChild(parent, parent->Count(), std::move(data));
@@ -61,6 +68,7 @@ TLogoNode *TLogoTree::InsertChild(TLogoNode *parent, int position, std::unique_p
     parent->FChildren.insert(parent->FChildren.begin() + position, std::move(node));
     if (FObserver)
         FObserver->AfterInsert(parent, position);
+    Changed();
     return result;
 }
 
@@ -96,6 +104,7 @@ void TLogoTree::RemoveNode(TLogoNode *node)
     parent->FChildren.erase(parent->FChildren.begin() + index);
     if (FObserver)
         FObserver->AfterRemove();
+    Changed();
 
     if (selectionGoes)
         Select(nextSelection);
@@ -106,6 +115,7 @@ void TLogoTree::SetNodeName(TLogoNode *node, std::string name)
     node->FData->Name = std::move(name);
     if (FObserver)
         FObserver->NodeChanged(node);
+    Changed();
 }
 
 void TLogoTree::Select(TLogoNode *node)
@@ -169,18 +179,38 @@ bool TLogoTree::IsNameFreeExcept(const TLogoNode *parent, std::string_view name,
     return true;
 }
 
+namespace {
+
+// Whether one of a folder's entries has the base name or the whole name name, in any ASCII case:
+// on a case-blind disk a new entry of that name would land on it.
+bool AnyEntryNamed(const std::vector<std::string> &entries, std::string_view name, std::string_view except)
+{
+    return std::any_of(entries.begin(), entries.end(), [&](const std::string &entry) {
+        return entry != except && (SameTextAscii(BaseName(entry), name) || SameTextAscii(entry, name));
+    });
+}
+
+} // namespace
+
+bool TLogoTree::IsNameFreeOnDisk(const TLogoNode *parent, std::string_view name, std::string_view except) const
+{
+    return !AnyEntryNamed(FolderEntryNames(GetFolderPath(parent)), name, except);
+}
+
 std::string TLogoTree::MakeUniqueLogoName(const TLogoNode *parent, std::string_view base) const
 {
+    const std::vector<std::string> onDisk = FolderEntryNames(GetFolderPath(parent));
     std::string candidate(base);
-    for (long n = 2; !IsNameFree(parent, candidate); ++n)
+    for (long n = 2; !IsNameFree(parent, candidate) || AnyEntryNamed(onDisk, candidate, {}); ++n)
         candidate = std::string(base) + std::to_string(n);
     return candidate;
 }
 
 std::string TLogoTree::MakeUniqueFolderName(const TLogoNode *parent) const
 {
+    const std::vector<std::string> onDisk = FolderEntryNames(GetFolderPath(parent));
     std::string candidate = "New Folder";
-    for (long n = 2; !IsNameFree(parent, candidate); ++n)
+    for (long n = 2; !IsNameFree(parent, candidate) || AnyEntryNamed(onDisk, candidate, {}); ++n)
         candidate = "New Folder " + std::to_string(n);
     return candidate;
 }

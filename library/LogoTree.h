@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,6 +68,12 @@ public:
 
     const std::string &ProgramFolder() const { return FProgramFolder; }
     void SetObserver(TLogoTreeObserver *observer) { FObserver = observer; }
+    // Told of every change of what the logo index holds: a node added, removed or renamed here,
+    // and a record edited in place (Changed).
+    void SetChangeHandler(std::function<void()> handler) { FChangeHandler = std::move(handler); }
+    // Tells the handler of a change: called here, and by the commands that edit the fields of a
+    // record (frame, settings, upload address) in place.
+    void Changed() const;
 
     // The first top-level node, the only one; null before CreateRootNode.
     TLogoNode *Root() const { return FRoot.get(); }
@@ -92,9 +99,14 @@ public:
     // Raises EVantorelError for a node that is not a logo.
     std::string GetLogoFileName(const TLogoNode *node) const;
 
-    // Naming rules: base names compared without regard to ASCII case.
+    // Naming rules: base names compared without regard to ASCII case. The names made for new
+    // nodes are free in the parent's disk folder as well (IsNameFreeOnDisk).
     std::string MakeUniqueLogoName(const TLogoNode *parent, std::string_view base) const;
     std::string MakeUniqueFolderName(const TLogoNode *parent) const;
+    // True when no entry of the parent's disk folder, whether a node stands for it or not, has
+    // this base name or this very name in any ASCII case, so that a new file or folder of the
+    // name neither replaces nor joins one there. The entry named exactly except does not count.
+    bool IsNameFreeOnDisk(const TLogoNode *parent, std::string_view name, std::string_view except = {}) const;
     bool IsNameFree(const TLogoNode *parent, std::string_view name) const;
     bool IsNameFreeExcept(const TLogoNode *parent, std::string_view name, std::string_view except) const;
 
@@ -109,6 +121,7 @@ private:
     std::unique_ptr<TLogoNode> FRoot;
     TLogoNode *FSelected = nullptr;
     TLogoTreeObserver *FObserver = nullptr;
+    std::function<void()> FChangeHandler;
 };
 
 } // namespace vantorel

@@ -89,12 +89,13 @@ void TLogoTreeEditor::Newfolder()
 
     if (!FPrompts.InputQuery("New folder name", "Enter new folder name:", name))
         return;
-    if (!FTree.IsNameFree(parent, name) || HasSiblingNamed(parent, name, nullptr)) {
+    // An entry on disk without a node (left by a crash, or put there by hand) takes the name as a
+    // sibling would: a new folder must not quietly join a folder of someone else's files.
+    if (!FTree.IsNameFree(parent, name) || HasSiblingNamed(parent, name, nullptr) ||
+        !FTree.IsNameFreeOnDisk(parent, name)) {
         FPrompts.ShowError(kNameTaken);
         return;
     }
-    // An existing disk folder without a node may be taken over; the checks above make sure no
-    // other node stands for it.
     if (!IsValidNodeName(name) || !ForceDirectories(FTree.GetFolderPath(parent) + name)) {
         FPrompts.ShowError(kCannotCreateFolder);
         return;

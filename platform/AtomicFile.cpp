@@ -106,6 +106,16 @@ TAtomicFile::~TAtomicFile()
         ::unlink(FTemp.c_str());
 }
 
+void WriteAtomically(const std::string &target, std::string_view data, mode_t newFileMode,
+                     TAtomicFile::TPermissions permissions)
+{
+    TAtomicFile file(target, newFileMode, permissions);
+    errno = 0;
+    if (std::fwrite(data.data(), 1, data.size(), file.Stream()) != data.size())
+        Raise(errno ? errno : EIO, "cannot write " + target);
+    file.Commit();
+}
+
 std::vector<std::string> RemoveLeftoverTempFiles(const std::string &target)
 {
     const TSplitPath path = SplitPath(target);
@@ -163,6 +173,15 @@ void TAtomicFile::Commit()
         Raise(failure, "cannot write " + FTarget);
     }
     FCommitted = true;
+    // The new name itself is on the disk only once its folder is: until then a power cut can
+    // bring the old file back. The file is in place either way, so a failure here is not one of
+    // the write.
+    const std::string folder = SplitPath(FTarget).Folder;
+    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
 }
 
 } // namespace vantorel

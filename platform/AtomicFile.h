@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
@@ -42,6 +43,10 @@ private:
     TPermissions FPermissions;
     bool FCommitted = false;
 };
+
+// Writes data to target whole or not at all (through a TAtomicFile); raises std::system_error.
+void WriteAtomically(const std::string &target, std::string_view data, mode_t newFileMode,
+                     TAtomicFile::TPermissions permissions = TAtomicFile::TPermissions::KeepReplaced);
 
 // A write cut off by the end of the process (a kill during a save) leaves its temporary file
 // behind. Removes the temporary files of writes of target: plain files of this naming that no

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vantorel {
 
@@ -19,6 +20,8 @@ bool RemoveDirectoryA(const std::string &path);
 bool ForceDirectories(const std::string &path);
 bool FileExists(const std::string &path);      // a file (not a folder)
 bool DirectoryExists(const std::string &path); // a folder
+// The names in a folder, "." and ".." left out; none when it cannot be read.
+std::vector<std::string> FolderEntryNames(const std::string &folder);
 // A folder's name with its trailing "/"; the empty name stays empty.
 std::string WithSlash(std::string folder);
 

@@ -29,23 +29,9 @@ struct FdGuard {
     }
 };
 
-// Keeps the reason of the first failed write, which the stream itself forgets.
-class StreamWriter : public pugi::xml_writer {
-public:
-    explicit StreamWriter(std::FILE *stream) : FStream(stream) {}
-    void write(const void *data, size_t size) override
-    {
-        if (FErrno != 0)
-            return;
-        errno = 0;
-        if (std::fwrite(data, 1, size, FStream) != size)
-            FErrno = errno ? errno : EIO;
-    }
-    int Errno() const { return FErrno; }
-
-private:
-    std::FILE *FStream;
-    int FErrno = 0;
+struct TStringWriter : pugi::xml_writer {
+    std::string Text;
+    void write(const void *data, size_t size) override { Text.append(static_cast<const char *>(data), size); }
 };
 
 } // namespace
@@ -139,15 +125,17 @@ TXMLNode TXMLSource::CreateDocumentElement(const char *name)
     return TXMLNode(FDocument.append_child(name));
 }
 
+std::string TXMLSource::SaveToString() const
+{
+    TStringWriter writer;
+    FDocument.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
+    return std::move(writer.Text);
+}
+
 void TXMLSource::SaveToFile(const std::string &path, mode_t newFileMode, TAtomicFile::TPermissions permissions) const
 {
     try {
-        TAtomicFile file(path, newFileMode, permissions);
-        StreamWriter writer(file.Stream());
-        FDocument.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
-        if (writer.Errno() != 0)
-            throw std::system_error(writer.Errno(), std::generic_category());
-        file.Commit();
+        WriteAtomically(path, SaveToString(), newFileMode, permissions);
     } catch (const std::system_error &e) {
         throw EXMLError("Cannot write " + path + ": " + e.code().message());
     }

@@ -66,6 +66,8 @@ public:
     TXMLNode DocumentElement() const { return TXMLNode(FDocument.document_element()); }
     // Creates an element and makes it the document element of the (new, empty) document.
     TXMLNode CreateDocumentElement(const char *name);
+    // The document as the file would hold it (UTF-8).
+    std::string SaveToString() const;
     // Writes the document to a file, replacing it atomically, with the permissions TAtomicFile
     // gives it; raises EXMLError on failure.
     void SaveToFile(const std::string &path, mode_t newFileMode = 0644,

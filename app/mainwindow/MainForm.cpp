@@ -107,7 +107,7 @@ void ForgetStaleHover(QWidget *button)
 TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
     : FProgramFolder(std::move(programFolder)),
       FOwnPrompts(prompts ? nullptr : std::make_unique<TQtPromptService>(this)),
-      FPrompts(prompts ? prompts : FOwnPrompts.get()), FLogoTree(FProgramFolder),
+      FPrompts(prompts ? prompts : FOwnPrompts.get()), FLogoTree(FProgramFolder), FIndexSaver(FLogoTree),
       FTreeEditor(FLogoTree, *FPrompts, [this] { return Uploading(); }), FImageCommands(FLogoTree, *FPrompts)
 {
     setWindowTitle(QStringLiteral("Vantorel Starting"));
@@ -119,6 +119,12 @@ TMainAppForm::TMainAppForm(std::string programFolder, TPromptService *prompts)
     BuildPopupMenus();
 
     FormCreate();
+    // From here on every change of the tree reaches the index file; an instance on its way out
+    // writes nothing.
+    FLogoTree.SetChangeHandler([this] {
+        if (!FQuitRequested)
+            FIndexSaver.Changed();
+    });
 
     // The view follows the tree once it is built: attaching it before would have it follow
     // every one of the index's nodes on its own.
@@ -157,6 +163,7 @@ TMainAppForm::~TMainAppForm()
 {
     // A running upload or send uses the connections that go with the window.
     TExchangeThread::StopAll();
+    FLogoTree.SetChangeHandler({});
     // The view, its model and the document refer to the tree, which goes with the members, before
     // Qt deletes the window's children.
     LogoTreeView->setModel(nullptr);
@@ -612,7 +619,7 @@ void TMainAppForm::InitMainWindow()
         PhoneMake->addItem(QString::fromStdString(make.Name));
     PhoneMake->setCurrentIndex(-1);
     vantorel::LoadParameters(FProgramFolder, FXMLSource, *FPrompts, FParameters);
-    FIndexDamaged = !LoadLogoDirectory(FLogoTree, FXMLSource, *FPrompts);
+    FIndexSaver.SetDamaged(!LoadLogoDirectory(FLogoTree, FXMLSource, *FPrompts));
     LoadHandCursors();
     FSourceImage.reset();
     FCurrentLogo = nullptr;
@@ -773,7 +780,8 @@ void TMainAppForm::ShutdownApplication()
     SaveAppState(FLogoTree, FXMLSource, *FPrompts);
     if (FOptionsForm)
         FOptionsForm->SaveOptions();
-    SaveLogoDirectory(FLogoTree, FXMLSource, *FPrompts, FIndexDamaged);
+    // A write that waits is this one; one under way ends first.
+    FIndexSaver.SaveNow(*FPrompts);
     // Running exchanges end without their completion, and take their files in transit along.
     TExchangeThread::StopAll();
     if (FHelpViewer)

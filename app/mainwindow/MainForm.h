@@ -13,6 +13,7 @@
 #include "ImageCommands.h"
 #include "InstanceChannel.h"
 #include "LogoDirObject.h"
+#include "LogoIndexSaver.h"
 #include "LogoTree.h"
 #include "LogoTreeEditor.h"
 #include "PhoneCatalogue.h"
@@ -298,6 +299,7 @@ private:
     TPromptService *FPrompts;
     TXMLSource FXMLSource;
     TLogoTree FLogoTree;
+    TLogoIndexSaver FIndexSaver; // writes the index soon after every change of the tree
     TLogoTreeEditor FTreeEditor;
     TImageCommands FImageCommands;
     TLogoTreeModel *FLogoTreeModel = nullptr;
@@ -340,7 +342,6 @@ private:
     TPictureDownloadForm *FPictureDownloadForm = nullptr;
     bool FHandingOver = false; // a handed-over picture is being taken
     bool FShutDown = false;
-    bool FIndexDamaged = false;             // the logo index could not be read whole
     bool FRunning = false;                  // start-up is over
     bool FSessionEndPending = false;        // the session ended during start-up
     bool FFitToPane = false;                // the check mark of "Fit image into pane"

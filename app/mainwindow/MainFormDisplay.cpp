@@ -108,8 +108,10 @@ void TMainAppForm::ShowSelectedLogo()
                                                               FCurrentLogo, Fitimageintopane->isChecked());
                 TSourceImage *sameFile = previous && previous->FileName == fileName ? previous.get() : nullptr;
                 FSourceImage->BuildView(sameFile);
-                if (FCurrentLogo->FrameLeft == -1)
+                if (FCurrentLogo->FrameLeft == -1) {
                     InitSelectionFrame(*FCurrentLogo, FSourceImage->Metrics());
+                    FLogoTree.Changed();
+                }
                 // A photo-sized view is shown in place rather than from a copy. DrawView covers the
                 // whole picture, so a copy of the right size is drawn over.
                 const TBitmap &view = FSourceImage->View;
@@ -188,6 +190,7 @@ void TMainAppForm::ControlsToLogo()
     logo.KeepProportions = KeepProportions->isChecked();
     if (logo.Kind == nkLogo)
         CopySettings(logo, *FLogoTemplate);
+    FLogoTree.Changed();
 }
 
 void TMainAppForm::ShowAddress(QLineEdit *box, const std::string &address)

@@ -109,6 +109,7 @@ void TMainAppForm::DragSelectionFrame(int x, int y)
     logo.FrameTop = box.Top;
     logo.FrameWidth = box.Width;
     logo.FrameHeight = box.Height;
+    FLogoTree.Changed();
 
     SourceImage->DrawOnShown([this](auto &canvas) { FSourceImage->DrawFrame(canvas); });
     // Only the frame changed on the picture: the old strips and the new ones, and the border.

@@ -204,6 +204,7 @@ void TMainAppForm::UploadThreadTerminate(TUploadThread &thread)
 
     std::vector<std::string> listed = thread.ResultLines();
     ClearListedUploadURLs(FLogoTree, listed);
+    FLogoTree.Changed(); // the address stored, and those the service no longer keeps cleared
     StatusBar->SetText(0, status == usStopped ? QStringLiteral("Upload broken by user.") : QStringLiteral("Done."));
     DeleteFileA(thread.FileName());
     FUploadThread = nullptr;

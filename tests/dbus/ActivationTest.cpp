@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "ImageCodecs.h"
+#include "LogoIndexFile.h"
 #include "Registry.h"
 #include "TestSupport.h"
 #include "VantorelPI.h"
@@ -144,6 +145,39 @@ TEST_F(ActivationTest, ACallStartsTheProgramThroughTheBusAndItLivesOn)
     ::kill(pids[0], SIGTERM);
     ASSERT_TRUE(QTest::qWaitFor([this] { return ProgramPids().empty(); }, 20000));
     EXPECT_NE(test::ReadFile(FProgram / "logodirectory.xml").find("nodename=\"sunset.png\""), std::string::npos);
+}
+
+// The index follows the tree while the program runs: a logo handed over is in the tree of the
+// next start even when the program was killed rather than ended.
+TEST_F(ActivationTest, AHandedOverPictureOutlivesAKill)
+{
+    ASSERT_EQ(Run(QStringLiteral("-REGSERVER")), 0);
+    // The second waits for the first: one address is pending at a time.
+    for (const char *logo : {"sunset.png", "sunset2.png"}) {
+        QDBusMessage call = QDBusMessage::createMethodCall(kAutomationBusName, kAutomationObjectPath,
+                                                           kAutomationInterface, QStringLiteral("AddImageURL"));
+        call.setArguments({QString::fromStdString(FService.Url("/pics/sunset.png"))});
+        QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(call, 25000);
+        ASSERT_TRUE(QTest::qWaitFor([&pending] { return pending.isFinished(); }, 25000));
+        ASSERT_FALSE(pending.isError()) << pending.error().message().toStdString();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return test::Exists(FProgram / ("Logo Directory/" + std::string(logo))); }, 20000));
+    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return test::ReadFile(FProgram / "logodirectory.xml").find("sunset2.png") != std::string::npos; },
+        10000));
+    for (const pid_t pid : ProgramPids())
+        ::kill(pid, SIGKILL);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return ProgramPids().empty(); }, 10000));
+
+    TLogoTree tree(FProgram.Path());
+    tree.CreateRootNode();
+    TXMLSource xml;
+    TScriptedPromptService prompts;
+    ASSERT_TRUE(LoadLogoDirectory(tree, xml, prompts));
+    ASSERT_EQ(tree.Root()->Count(), 2);
+    EXPECT_EQ(tree.Root()->Item(0)->Text(), "sunset.png");
+    EXPECT_EQ(tree.Root()->Item(1)->Text(), "sunset2.png");
 }
 
 } // namespace

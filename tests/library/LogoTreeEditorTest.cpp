@@ -277,24 +277,31 @@ TEST_F(LogoTreeEditorTest, NewFolderRefusesNamesThatAreNoSinglePathComponent)
     EXPECT_FALSE(Exists(FDir / "Logo Directory/x"));
 }
 
-TEST_F(LogoTreeEditorTest, NewFolderFailsWhereAFileHasTheName)
+TEST_F(LogoTreeEditorTest, NewFolderRefusesTheNameOfAFileWithoutNode)
 {
     WriteFile(Disk("stray"), "not a folder");
     FPrompts.AnswerInput("stray");
     FEditor.Newfolder();
-    ExpectError(1, kCannotCreateFolder);
+    ExpectError(1, kNameTaken);
     EXPECT_EQ(Root()->Count(), 0);
     EXPECT_EQ(ReadFile(Disk("stray")), "not a folder");
 }
 
-TEST_F(LogoTreeEditorTest, NewFolderTakesOverADiskFolderWithoutNode)
+// A folder left without a node (by a crash before the index was written) is neither proposed nor
+// silently merged into.
+TEST_F(LogoTreeEditorTest, NewFolderStaysOutOfADiskEntryWithoutNode)
 {
-    WriteFile(Disk("Found/untracked.jpg"), "x");
-    FPrompts.AnswerInput("Found");
-    FEditor.Newfolder();
-    ASSERT_EQ(PromptCount(), 1u);
-    EXPECT_EQ(Shape(), "Found/");
-    EXPECT_EQ(ReadFile(Disk("Found/untracked.jpg")), "x");
+    WriteFile(Disk("New Folder/untracked.jpg"), "x");
+    WriteFile(Disk("found.jpg"), "y");
+    for (const char *typed : {"New Folder", "NEW FOLDER", "Found"}) {
+        FPrompts.Clear();
+        FPrompts.AnswerInput(typed);
+        FEditor.Newfolder();
+        ExpectInput(0, "New folder name", "Enter new folder name:", "New Folder 2");
+        ExpectError(1, kNameTaken);
+    }
+    EXPECT_EQ(Shape(), "");
+    EXPECT_EQ(ReadFile(Disk("New Folder/untracked.jpg")), "x");
 }
 
 TEST_F(LogoTreeEditorTest, NewFolderIsAllowedDuringAnUpload)
@@ -821,13 +828,38 @@ TEST_F(LogoTreeEditorTest, AddImageMakesTheNameUnique)
     }
 }
 
-TEST_F(LogoTreeEditorTest, AddImageOverwritesAnUntrackedFileOfTheName)
+// Files without a node (a crash's orphans, the only copy of a scan) block their base name in
+// any ASCII case, as a sibling node would.
+TEST_F(LogoTreeEditorTest, AddImageNeverReplacesAFileWithoutNode)
 {
-    WriteFile(Disk("kit.png"), "old stray content");
+    struct TCase {
+        std::vector<std::string> Orphans; // "x/" is a folder
+        std::string Added;
+    };
+    const std::vector<TCase> cases = {
+        {{"kit.png"}, "kit2.png"}, {{"KIT.PNG"}, "kit2.png"}, {{"Kit.jpg", "kit2.gif"}, "kit3.png"},
+        {{"kit/"}, "kit2.png"},    {{"kit3.png"}, "kit.png"},
+    };
     WriteFile(FDir / "kit.png", "new");
-    ASSERT_NE(FEditor.AddImageToDirectory(FDir / "kit.png", TLogoDirObject()), nullptr);
-    ExpectMirror({"kit.png"});
-    EXPECT_EQ(ReadFile(Disk("kit.png")), "new");
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.Added);
+        std::filesystem::remove_all(Disk(""));
+        TEntries expected;
+        for (const std::string &orphan : c.Orphans) {
+            if (orphan.back() == '/')
+                std::filesystem::create_directories(Disk(orphan));
+            else
+                WriteFile(Disk(orphan), "orphan");
+            expected.insert(orphan);
+        }
+        const TLogoNode *node = FEditor.AddImageToDirectory(FDir / "kit.png", TLogoDirObject());
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->Text(), c.Added);
+        FTree.RemoveNode(FTree.Root()->Item(0));
+        expected.insert(c.Added);
+        EXPECT_EQ(DiskEntries(), expected);
+        EXPECT_EQ(ReadFile(Disk(c.Added)), "new");
+    }
 }
 
 TEST_F(LogoTreeEditorTest, AddImageRecreatesAMissingFolder)
@@ -874,10 +906,10 @@ TEST_F(LogoTreeEditorTest, AddImageOfAPathThatNamesNoFileAddsNothing)
 TEST_F(LogoTreeEditorTest, AddImageOfAnUntrackedFileInItsOwnFolderKeepsTheFile)
 {
     WriteFile(Disk("here.jpg"), "precious");
-    EXPECT_EQ(FEditor.AddImageToDirectory(Disk("here.jpg"), TLogoDirObject()), nullptr);
-    ExpectError(0, kCannotCopyImage);
+    ASSERT_NE(FEditor.AddImageToDirectory(Disk("here.jpg"), TLogoDirObject()), nullptr);
+    EXPECT_EQ(Shape(), "here2.jpg");
     EXPECT_EQ(ReadFile(Disk("here.jpg")), "precious");
-    EXPECT_EQ(Root()->Count(), 0);
+    EXPECT_EQ(ReadFile(Disk("here2.jpg")), "precious");
 }
 
 TEST_F(LogoTreeEditorTest, AddImageAlwaysMakesALogo)

@@ -104,6 +104,11 @@ TEST(SaneEndTest, TerminationAfterAScanEndsTheProgramInOrderWithTheNewLogo)
     TRunningProgram program(true);
     ASSERT_TRUE(program.WaitFor(program.Program / "Logo Directory/importedimage.jpg"))
         << "the scan never became a logo";
+    // The index follows the new logo by itself; only then are the shut-down's writes alone.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (ReadFile(program.Program / "logodirectory.xml").find("\"importedimage.jpg\"") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(program.Terminate(), kFilesInOrder);
     EXPECT_NE(ReadFile(program.Program / "logodirectory.xml").find("\"importedimage.jpg\""), std::string::npos);
 }
