@@ -27,6 +27,21 @@ TW_HANDLE GlobalAlloc(std::size_t size)
     return header;
 }
 
+TW_HANDLE GlobalReAlloc(TW_HANDLE block, std::size_t size)
+{
+    TTwainBlockHeader *header = HeaderOf(block);
+    if (!header || size > SIZE_MAX - sizeof(TTwainBlockHeader))
+        return nullptr;
+    const std::size_t old = static_cast<std::size_t>(header->Size);
+    auto *moved = static_cast<TTwainBlockHeader *>(std::realloc(header, sizeof(TTwainBlockHeader) + size));
+    if (!moved)
+        return nullptr;
+    if (size > old)
+        std::memset(reinterpret_cast<std::uint8_t *>(moved + 1) + old, 0, size - old);
+    moved->Size = size;
+    return moved;
+}
+
 void *GlobalLock(TW_HANDLE block)
 {
     TTwainBlockHeader *header = HeaderOf(block);

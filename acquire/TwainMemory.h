@@ -29,6 +29,9 @@ static_assert(sizeof(TTwainBlockHeader) == 16);
 
 // A new block of size bytes, all zero; 0 when memory is short.
 TW_HANDLE GlobalAlloc(std::size_t size);
+// The block made size bytes long, its data kept and any added bytes zero; the old handle is then
+// no longer valid. 0 when memory is short or the handle is not a block's, the block unchanged.
+TW_HANDLE GlobalReAlloc(TW_HANDLE block, std::size_t size);
 // The data of a block, or nullptr for 0 or a handle without the block's mark.
 void *GlobalLock(TW_HANDLE block);
 void GlobalUnlock(TW_HANDLE block);

@@ -39,31 +39,15 @@ bool WaitFor(int socket, short events, const TClock::time_point *deadline)
     }
 }
 
-// Reads exactly size bytes; Broken on end of file or error, TimedOut when the deadline passes.
-// What has arrived is taken first: the wait is only for what has not.
-TSaneReceive ReadAll(int socket, void *data, std::size_t size, const TClock::time_point *deadline)
-{
-    auto *at = static_cast<std::uint8_t *>(data);
-    while (size > 0) {
-        const ssize_t got = ::recv(socket, at, size, MSG_DONTWAIT);
-        if (got == 0)
-            return TSaneReceive::Broken;
-        if (got < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                if (!WaitFor(socket, POLLIN, deadline))
-                    return TSaneReceive::TimedOut;
-            } else if (errno != EINTR) {
-                return TSaneReceive::Broken;
-            }
-            continue;
-        }
-        at += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return TSaneReceive::Done;
-}
-
 } // namespace
+
+TSaneCall TSaneMessage::Kind() const
+{
+    if (FSize == 0 || FBytes[0] < static_cast<std::uint8_t>(TSaneCall::Init) ||
+        FBytes[0] > static_cast<std::uint8_t>(LastSaneCall))
+        return TSaneCall{};
+    return static_cast<TSaneCall>(FBytes[0]);
+}
 
 TSaneMessage &TSaneMessage::Put(const std::string &text)
 {
@@ -147,21 +131,64 @@ bool SendSaneMessage(int socket, const TSaneMessage &message, int timeoutMs)
 
 TSaneReceive ReceiveSaneMessage(int socket, TSaneMessage &message, int timeoutMs)
 {
-    const TClock::time_point start = TClock::now() + std::chrono::milliseconds(timeoutMs);
-    std::uint32_t length = 0;
+    TSaneReceiver receiver;
+    TSaneReceive result = receiver.Receive(socket, message, timeoutMs);
     // The first byte may take its time; the rest of the message may not.
-    TSaneReceive result = ReadAll(socket, &length, 1, timeoutMs < 0 ? nullptr : &start);
-    if (result != TSaneReceive::Done)
-        return result;
-    const TClock::time_point rest = TClock::now() + std::chrono::milliseconds(RestOfMessageMs);
-    result = ReadAll(socket, reinterpret_cast<std::uint8_t *>(&length) + 1, sizeof length - 1, &rest);
-    if (result != TSaneReceive::Done)
-        return TSaneReceive::Broken;
-    if (length == 0 || length > MaxSaneMessage)
-        return TSaneReceive::Broken;
-    message.Reset(length);
-    result = ReadAll(socket, message.Data(), length, &rest);
-    return result == TSaneReceive::Done ? TSaneReceive::Done : TSaneReceive::Broken;
+    while (result == TSaneReceive::TimedOut && receiver.Begun())
+        result = receiver.Receive(socket, message, -1);
+    return result;
+}
+
+TSaneReceive TSaneReceiver::Broken()
+{
+    FHave = 0;
+    return TSaneReceive::Broken;
+}
+
+TSaneReceive TSaneReceiver::Receive(int socket, TSaneMessage &message, int timeoutMs)
+{
+    using std::chrono::milliseconds;
+    const TClock::time_point deadline = TClock::now() + milliseconds(timeoutMs);
+    for (;;) {
+        const bool lengthWhole = FHave >= sizeof FLength;
+        std::uint8_t *at = lengthWhole ? FMessage.Data() + (FHave - sizeof FLength)
+                                       : reinterpret_cast<std::uint8_t *>(&FLength) + FHave;
+        const std::size_t wanted = lengthWhole ? FLength - (FHave - sizeof FLength) : sizeof FLength - FHave;
+        const ssize_t got = ::recv(socket, at, wanted, MSG_DONTWAIT);
+        if (got == 0)
+            return Broken();
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                return Broken();
+            // Once a message has begun, its rest has a limit of its own.
+            const bool restLimited = Begun() && (timeoutMs < 0 || FWholeBy < deadline);
+            const TClock::time_point limit = restLimited ? FWholeBy : deadline;
+            if (!WaitFor(socket, POLLIN, restLimited || timeoutMs >= 0 ? &limit : nullptr))
+                return restLimited ? Broken() : TSaneReceive::TimedOut;
+            continue;
+        }
+        if (FHave == 0)
+            FWholeBy = TClock::now() + milliseconds(RestOfMessageMs);
+        FHave += static_cast<std::size_t>(got);
+        if (FHave == sizeof FLength) {
+            if (FLength == 0 || FLength > MaxSaneMessage)
+                return Broken();
+            FMessage.Reset(FLength);
+        }
+        if (FHave > sizeof FLength && FHave == sizeof FLength + FLength) {
+            std::swap(message, FMessage);
+            FHave = 0;
+            return TSaneReceive::Done;
+        }
+    }
+}
+
+SANE_Status SaneStatusOf(std::int32_t value)
+{
+    return value >= SANE_STATUS_GOOD && value <= SANE_STATUS_ACCESS_DENIED ? static_cast<SANE_Status>(value)
+                                                                           : SANE_STATUS_IO_ERROR;
 }
 
 TSaneMessage &PutParameters(TSaneMessage &message, const SANE_Parameters &p)
@@ -172,14 +199,16 @@ TSaneMessage &PutParameters(TSaneMessage &message, const SANE_Parameters &p)
     return message;
 }
 
-bool GetParameters(TSaneMessage &message, SANE_Parameters &p)
+SANE_Status GetParameters(TSaneMessage &message, SANE_Parameters &p)
 {
     std::int32_t values[6];
     for (std::int32_t &value : values)
         if (!message.Get(value))
-            return false;
+            return SANE_STATUS_IO_ERROR;
+    if (values[0] < SANE_FRAME_GRAY || values[0] > SANE_FRAME_BLUE)
+        return SANE_STATUS_UNSUPPORTED;
     p = {static_cast<SANE_Frame>(values[0]), values[1], values[2], values[3], values[4], values[5]};
-    return true;
+    return SANE_STATUS_GOOD;
 }
 
 } // namespace vantorel

@@ -4,6 +4,7 @@
 // own: each one a 32-bit length and that many bytes, the first of which tells its kind. Both ends
 // run on one machine, so numbers travel in host order; a text is its length and its bytes.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,13 +29,15 @@ enum class TSaneCall : std::uint8_t {
     End,   // status, dots per inch
     Idle,  // the device has ended the scan (sane_cancel) and takes requests again
 };
+inline constexpr TSaneCall LastSaneCall = TSaneCall::Idle;
 
 class TSaneMessage {
 public:
     TSaneMessage() = default;
     explicit TSaneMessage(TSaneCall kind) : FBytes{static_cast<std::uint8_t>(kind)}, FSize(1) {}
 
-    TSaneCall Kind() const { return FSize == 0 ? TSaneCall{} : static_cast<TSaneCall>(FBytes[0]); }
+    // TSaneCall{} (no kind) for an empty message or a kind that does not exist.
+    TSaneCall Kind() const;
 
     TSaneMessage &Put(std::int32_t value) { return PutBytes(&value, sizeof value); }
     TSaneMessage &Put(double value) { return PutBytes(&value, sizeof value); }
@@ -77,8 +80,32 @@ enum class TSaneReceive { Done, TimedOut, Broken };
 // be whole within a few seconds. Broken: the other end closed, or sent what no message can be.
 TSaneReceive ReceiveSaneMessage(int socket, TSaneMessage &message, int timeoutMs);
 
+// Receives the messages of one socket in steps: a message begun stays begun from one call to the
+// next, so that a reader can wait in short steps and look at other things (a cancel) between them.
+class TSaneReceiver {
+public:
+    // Waits up to timeoutMs (negative: for ever) for the next message to be whole. TimedOut: not
+    // yet, message untouched; Broken as ReceiveSaneMessage, which also holds for a message not
+    // whole within a few seconds of its first byte, however the calls wait.
+    TSaneReceive Receive(int socket, TSaneMessage &message, int timeoutMs);
+    bool Begun() const { return FHave > 0; }
+
+private:
+    TSaneReceive Broken();
+
+    TSaneMessage FMessage;
+    std::uint32_t FLength = 0;
+    std::size_t FHave = 0; // bytes of the length and then of the message
+    std::chrono::steady_clock::time_point FWholeBy;
+};
+
+// A status of the other end's: one SANE does not have is what a broken helper sends.
+SANE_Status SaneStatusOf(std::int32_t value);
+
 // A scan's parameters as a Frame message carries them.
 TSaneMessage &PutParameters(TSaneMessage &message, const SANE_Parameters &parameters);
-bool GetParameters(TSaneMessage &message, SANE_Parameters &parameters);
+// SANE_STATUS_IO_ERROR for a short message, SANE_STATUS_UNSUPPORTED for a frame format SANE
+// does not have.
+SANE_Status GetParameters(TSaneMessage &message, SANE_Parameters &parameters);
 
 } // namespace vantorel

@@ -1,5 +1,6 @@
 #include "SaneDib.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -13,6 +14,10 @@ namespace {
 
 // A DIB's size is a 32-bit field: no picture may need more.
 constexpr std::uint64_t MaxPixelBytes = 0x7FFFFFFF - sizeof(BITMAPINFOHEADER) - 256 * 4;
+// What a line may hold past its pixels: a driver's alignment, not room it makes us keep.
+constexpr std::uint64_t MaxLinePadding = 64;
+// The block grows by an eighth, at least this much: few moves, little room unused.
+constexpr std::uint64_t GrowBytes = 1024 * 1024;
 
 bool SingleChannel(SANE_Frame format)
 {
@@ -33,6 +38,8 @@ std::uint8_t Sample(const SANE_Byte *line, std::size_t i, int depth)
 }
 
 } // namespace
+
+TSaneDibBuilder::~TSaneDibBuilder() { GlobalFree(FBlock); }
 
 SANE_Status TSaneDibBuilder::BeginFrame(const SANE_Parameters &p)
 {
@@ -59,7 +66,8 @@ SANE_Status TSaneDibBuilder::BeginFrame(const SANE_Parameters &p)
     if (p.depth != 8 && p.depth != 16 && !(p.depth == 1 && p.format == SANE_FRAME_GRAY))
         return SANE_STATUS_UNSUPPORTED;
     std::uint64_t needed = p.depth == 1 ? (samples + 7) / 8 : samples * (p.depth / 8);
-    if (static_cast<std::uint64_t>(p.bytes_per_line) < needed)
+    const auto lineBytes = static_cast<std::uint64_t>(p.bytes_per_line);
+    if (lineBytes < needed || lineBytes - needed > MaxLinePadding)
         return SANE_STATUS_INVAL;
 
     if (!FStarted) {
@@ -70,14 +78,11 @@ SANE_Status TSaneDibBuilder::BeginFrame(const SANE_Parameters &p)
         FBitCount = bitCount;
         FStride = static_cast<std::size_t>(stride);
         FStarted = true;
-        if (p.lines > 0) {
-            std::uint64_t expected = stride * static_cast<std::uint64_t>(p.lines);
-            try {
-                FPixels.reserve(static_cast<std::size_t>(std::min(expected, MaxPixelBytes)));
-            } catch (const std::bad_alloc &) {
-                return SANE_STATUS_NO_MEM;
-            }
-        }
+        const std::uint32_t colors = bitCount == 1 ? 2 : bitCount == 8 ? 256 : 0;
+        FBitsAt = sizeof(BITMAPINFOHEADER) + colors * 4;
+        FBlock = GlobalAlloc(FBitsAt);
+        if (!FBlock)
+            return SANE_STATUS_NO_MEM;
     } else if (!SingleChannel(FFrame.format) || !SingleChannel(p.format) || p.pixels_per_line != FWidth) {
         // Only the bands of a three-pass scan come as more than one frame.
         return SANE_STATUS_INVAL;
@@ -103,28 +108,46 @@ SANE_Status TSaneDibBuilder::Add(const SANE_Byte *data, std::size_t length)
         FLine.insert(FLine.end(), data, data + take);
         data += take;
         length -= take;
-        if (FLine.size() == lineBytes) {
-            if (FFrameRow >= FRows) {
-                // A new row, black until every band has been written into it.
-                std::uint64_t bytes = static_cast<std::uint64_t>(FFrameRow + 1) * FStride;
-                if (bytes > MaxPixelBytes || FFrameRow == std::numeric_limits<std::int32_t>::max())
-                    return SANE_STATUS_NO_MEM;
-                try {
-                    FPixels.resize(static_cast<std::size_t>(bytes), 0);
-                } catch (const std::bad_alloc &) {
-                    return SANE_STATUS_NO_MEM;
-                }
-                FRows = FFrameRow + 1;
-            }
-            StoreLine();
-            ++FFrameRow;
-            FLine.clear();
+        if (FLine.size() < lineBytes)
+            continue;
+        if (FFrame.lines > 0 && FFrameRow >= FFrame.lines) {
+            FLine.clear(); // past the height the frame told
+            continue;
         }
+        if (FFrameRow >= FRows) {
+            // A new row, black until every band has been written into it.
+            if (FFrameRow >= FRowsHeld && !Grow())
+                return SANE_STATUS_NO_MEM;
+            FRows = FFrameRow + 1;
+        }
+        StoreLine();
+        ++FFrameRow;
+        FLine.clear();
     }
     return SANE_STATUS_GOOD;
 }
 
-std::uint8_t *TSaneDibBuilder::Row(std::int32_t y) { return FPixels.data() + static_cast<std::size_t>(y) * FStride; }
+bool TSaneDibBuilder::Grow()
+{
+    const std::uint64_t held = static_cast<std::uint64_t>(FRowsHeld);
+    std::uint64_t rows = held + std::max({held / 8, GrowBytes / FStride, std::uint64_t{1}});
+    if (FFrame.lines > 0)
+        rows = std::min(rows, static_cast<std::uint64_t>(FFrame.lines));
+    rows = std::min(rows, MaxPixelBytes / FStride);
+    if (rows <= static_cast<std::uint64_t>(FFrameRow))
+        return false;
+    TW_HANDLE grown = GlobalReAlloc(FBlock, FBitsAt + static_cast<std::size_t>(rows) * FStride);
+    if (!grown)
+        return false;
+    FBlock = grown;
+    FRowsHeld = static_cast<std::int32_t>(rows);
+    return true;
+}
+
+std::uint8_t *TSaneDibBuilder::Row(std::int32_t y)
+{
+    return static_cast<std::uint8_t *>(GlobalLock(FBlock)) + FBitsAt + static_cast<std::size_t>(y) * FStride;
+}
 
 void TSaneDibBuilder::StoreLine()
 {
@@ -168,15 +191,14 @@ TW_HANDLE TSaneDibBuilder::Finish(double dotsPerInch, SANE_Status &status)
         status = SANE_STATUS_INVAL;
         return nullptr;
     }
+    // The rows go bottom-up, turned over where they are; the block loses the room not used.
+    for (std::int32_t y = 0; y < FRows / 2; ++y)
+        std::swap_ranges(Row(y), Row(y) + FStride, Row(FRows - 1 - y));
     const std::uint32_t colors = FBitCount == 1 ? 2 : FBitCount == 8 ? 256 : 0;
-    const std::size_t bitsAt = sizeof(BITMAPINFOHEADER) + colors * 4;
     const std::size_t pixelBytes = FStride * static_cast<std::size_t>(FRows);
-    TW_HANDLE block = GlobalAlloc(bitsAt + pixelBytes);
-    if (!block) {
-        status = SANE_STATUS_NO_MEM;
-        return nullptr;
-    }
-    auto *data = static_cast<std::uint8_t *>(GlobalLock(block));
+    if (TW_HANDLE fitted = GlobalReAlloc(FBlock, FBitsAt + pixelBytes))
+        FBlock = fitted;
+    auto *data = static_cast<std::uint8_t *>(GlobalLock(FBlock));
     std::int32_t perMeter = 0;
     if (dotsPerInch > 0 && dotsPerInch < 1e6)
         perMeter = static_cast<std::int32_t>(std::lround(dotsPerInch * 10000.0 / 254.0));
@@ -199,11 +221,9 @@ TW_HANDLE TSaneDibBuilder::Finish(double dotsPerInch, SANE_Status &status)
         table[4 * i] = table[4 * i + 1] = table[4 * i + 2] = grey;
         table[4 * i + 3] = 0;
     }
-    for (std::int32_t y = 0; y < FRows; ++y)
-        std::memcpy(data + bitsAt + static_cast<std::size_t>(FRows - 1 - y) * FStride, Row(y), FStride);
-    GlobalUnlock(block);
-    std::vector<std::uint8_t>().swap(FPixels);
     status = SANE_STATUS_GOOD;
+    TW_HANDLE block = FBlock;
+    FBlock = nullptr;
     return block;
 }
 

@@ -1,5 +1,6 @@
 #include "SaneManager.h"
 
+#include <chrono>
 #include <cstring>
 
 #include <QCoreApplication>
@@ -97,9 +98,11 @@ const std::vector<TSaneDevice> &TSaneManager::Devices(bool refresh)
         return FDevices;
     FDevicesRead = true;
     FDevices.clear();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(DeviceListingMs);
     std::shared_ptr<TSaneHelper> helper = Helper();
     TSaneMessage reply;
-    // A listing that takes too long ends the helper and finds no devices.
+    // A listing that takes too long, naming the devices included, ends the helper and finds no
+    // devices.
     std::int32_t listed = SANE_STATUS_IO_ERROR, count = 0;
     if (helper && helper->Call(TSaneMessage(TSaneCall::Devices), reply, DeviceListingMs) && reply.Get(listed) &&
         listed == SANE_STATUS_GOOD && reply.Get(count)) {
@@ -112,6 +115,11 @@ const std::vector<TSaneDevice> &TSaneManager::Devices(bool refresh)
         }
     }
     MakeProductNames(FDevices);
+    if (std::chrono::steady_clock::now() > deadline) {
+        FDevices.clear();
+        if (helper)
+            helper->Kill();
+    }
     return FDevices;
 }
 

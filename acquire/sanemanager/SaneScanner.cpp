@@ -65,21 +65,23 @@ TSaneScanner::~TSaneScanner()
 
 SANE_Status TSaneScanner::ReadReply(TSaneMessage &reply)
 {
-    std::int32_t status = SANE_STATUS_IO_ERROR, count = 0, type = 0;
-    if (!reply.Get(status))
+    std::int32_t told = SANE_STATUS_IO_ERROR, count = 0, type = 0;
+    if (!reply.Get(told))
         return SANE_STATUS_IO_ERROR;
+    const SANE_Status status = SaneStatusOf(told);
     // A failed open tells no types; a refused change tells them as they now are.
     if (!reply.Get(count))
-        return status == SANE_STATUS_GOOD ? SANE_STATUS_IO_ERROR : static_cast<SANE_Status>(status);
+        return status == SANE_STATUS_GOOD ? SANE_STATUS_IO_ERROR : status;
+    auto known = [](std::int32_t each) { return each >= TWPT_BW && each <= TWPT_RGB; };
     std::vector<TW_UINT16> types;
     for (std::int32_t i = 0; i < std::min(count, 3); ++i)
-        if (reply.Get(type))
+        if (reply.Get(type) && known(type))
             types.push_back(static_cast<TW_UINT16>(type));
-    if (types.empty() || !reply.Get(type))
+    if (types.empty() || !reply.Get(type) || !known(type))
         return SANE_STATUS_IO_ERROR;
     FTypes = std::move(types);
     FType = static_cast<TW_UINT16>(type);
-    return static_cast<SANE_Status>(status);
+    return status;
 }
 
 SANE_Status TSaneScanner::SetPixelType(TW_UINT16 type)
@@ -158,22 +160,25 @@ SANE_Status TSaneScanner::ReadScan(double &dotsPerInch, TW_HANDLE &dib)
             continue;
         if (received == TSaneReceive::Broken)
             break;
-        lastNews = TClock::now();
         SANE_Parameters parameters{};
         std::int32_t end = SANE_STATUS_IO_ERROR;
         switch (message.Kind()) {
         case TSaneCall::Frame:
             if (status == SANE_STATUS_GOOD)
-                status = GetParameters(message, parameters) ? builder.BeginFrame(parameters) : SANE_STATUS_IO_ERROR;
+                status = GetParameters(message, parameters);
+            if (status == SANE_STATUS_GOOD)
+                status = builder.BeginFrame(parameters);
             break;
         case TSaneCall::Data:
+            // Only data is progress: other news does not keep a silent scan going.
+            lastNews = TClock::now();
             if (status == SANE_STATUS_GOOD)
                 status = builder.Add(message.Payload(), message.PayloadSize());
             break;
         case TSaneCall::End:
             message.Get(end);
             message.Get(dotsPerInch);
-            told = static_cast<SANE_Status>(end);
+            told = SaneStatusOf(end);
             break;
         case TSaneCall::Idle:
             idle = true;
@@ -186,9 +191,10 @@ SANE_Status TSaneScanner::ReadScan(double &dotsPerInch, TW_HANDLE &dib)
         // Gone, or silent past its time: the helper is ended; before the end of the scan, that is
         // a device that failed.
         FHelper->Kill();
-        if (!told)
-            told = SANE_STATUS_IO_ERROR;
     }
+    // A scan that never told how it ended came from a broken helper.
+    if (!told)
+        told = SANE_STATUS_IO_ERROR;
     if (status == SANE_STATUS_GOOD)
         status = *told;
     if (status == SANE_STATUS_GOOD)

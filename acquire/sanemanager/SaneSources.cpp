@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <unordered_map>
+#include <unordered_set>
 
 #include <unistd.h>
 
@@ -37,16 +39,26 @@ std::string CutText(const std::string &text, std::size_t max)
 
 void MakeProductNames(std::vector<TSaneDevice> &devices)
 {
-    std::vector<std::string> taken;
+    // Linear in the devices: a name " (n)" is its stem (the base cut to leave room for the
+    // suffix) and n, and each stem of a digit count remembers the first number not yet known to
+    // be taken.
+    std::unordered_set<std::string> taken;
+    std::unordered_map<std::string, int> next;
     for (TSaneDevice &device : devices) {
         const std::string base = CutText(device.Model.empty() ? device.Name : device.Model, MaxIdentityText);
         std::string name = base;
-        for (int n = 2; std::find(taken.begin(), taken.end(), name) != taken.end(); ++n) {
-            const std::string suffix = " (" + std::to_string(n) + ")";
-            name = CutText(base, MaxIdentityText - suffix.size()) + suffix;
+        for (int n = 2; taken.count(name);) {
+            const std::size_t digits = std::to_string(n).size();
+            const std::string stem = CutText(base, MaxIdentityText - digits - 3);
+            int &first = next[std::to_string(digits) + ':' + stem];
+            n = std::max(n, first);
+            if (std::to_string(n).size() != digits)
+                continue; // every number of these digits is taken: on to the next stem
+            name = stem + " (" + std::to_string(n) + ")";
+            first = ++n;
         }
         device.ProductName = name;
-        taken.push_back(name);
+        taken.insert(name);
     }
 }
 

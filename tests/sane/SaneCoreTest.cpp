@@ -92,6 +92,11 @@ TEST(SaneSourcesTest, ProductNamesAreModelsMadeUniqueWithin32Bytes)
     EXPECT_EQ(names,
               (std::vector<std::string>{"Scanner", "Scanner (2)", "Scanner (2) (2)", "dev:3", std::string(32, 'm'),
                                         std::string(28, 'm') + " (2)", std::string(31, 'a')}));
+    // A suffix of two digits leaves a byte less of the model.
+    std::vector<TSaneDevice> many(11, TSaneDevice{"dev", "", std::string(32, 'x'), "", ""});
+    MakeProductNames(many);
+    EXPECT_EQ(many[8].ProductName, std::string(28, 'x') + " (9)");
+    EXPECT_EQ(many[10].ProductName, std::string(27, 'x') + " (11)");
 }
 
 } // namespace

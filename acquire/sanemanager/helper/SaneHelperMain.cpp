@@ -3,17 +3,14 @@
 // manager's process ends, so that whatever a driver does (hang, crash, change a signal's
 // disposition) stays in here.
 #include <algorithm>
-#include <csignal>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 #include "SaneChannel.h"
+#include "SaneHelperStart.h"
 #include "SaneOptions.h"
 
 using namespace vantorel;
@@ -171,16 +168,8 @@ void Scan()
 
 int main(int argc, char **argv)
 {
-    // Ends with the manager's process, however that ends; argv[1] names it, should it be gone
-    // before this line.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (argc < 2 || ::getppid() != static_cast<pid_t>(std::atoll(argv[1])))
+    if (!BeginHelper(argc, argv))
         return 1;
-    // The program ends the orderly way on an interrupt from its terminal and then ends us.
-    std::signal(SIGINT, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
-    // Programs a backend starts get nothing of the manager.
-    ::fcntl(Socket, F_SETFD, FD_CLOEXEC);
     for (;;) {
         TSaneMessage request;
         if (ReceiveSaneMessage(Socket, request, -1) != TSaneReceive::Done)

@@ -1,0 +1,7 @@
+#include "SaneLog.h"
+
+namespace vantorel {
+
+Q_LOGGING_CATEGORY(lcScanner, "vantorel.scanner")
+
+} // namespace vantorel

@@ -1,0 +1,173 @@
+// A scanner helper for the tests of what the manager takes from its helper: it speaks the
+// manager's protocol with one grey device of its own and misbehaves on command.
+// $VANTOREL_FAKE_HELPER names a behaviour per start, separated by commas (the last one serves
+// every later start); each start writes "helper PID" (and "sleeper PID" for a process it forks)
+// to the file $VANTOREL_FAKE_HELPER_LOG.
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "SaneChannel.h"
+#include "SaneHelperStart.h"
+
+using namespace vantorel;
+
+namespace {
+
+enum class TDo { Frame, Rows, End, Idle, HalfMessage, Stall, Quit };
+struct TStep {
+    TDo Do;
+    std::vector<std::int32_t> Values; // Frame: format, last, bytes per line, pixels, lines, depth
+};
+struct TBehaviour {
+    const char *Name;
+    bool Sleeper;       // forks a process that outlives nothing of ours by itself, as a driver may
+    bool QuitAfterOpen; // ends while the source's dialog waits
+    std::vector<TStep> Scan;
+};
+
+const TStep Frame{TDo::Frame, {SANE_FRAME_GRAY, 1, 4, 4, 2, 8}}, TwoRows{TDo::Rows, {2}}, Good{TDo::End, {0}},
+    Idle{TDo::Idle, {}};
+
+const TBehaviour Behaviours[] = {
+    {"normal", false, false, {Frame, TwoRows, Good, Idle}},
+    {"idle-without-end", false, false, {Frame, TwoRows, Idle}},
+    {"quit-after-open", false, true, {Frame, TwoRows, Good, Idle}},
+    {"wide-lines", false, false, {{TDo::Frame, {SANE_FRAME_GRAY, 1, 1 << 20, 1, 2, 8}}, TwoRows, Good, Idle}},
+    {"rows-past-count", false, false, {Frame, {TDo::Rows, {5}}, Good, Idle}},
+    {"unknown-status", false, false, {Frame, TwoRows, {TDo::End, {12345}}, Idle}},
+    {"unknown-format", false, false, {{TDo::Frame, {77, 1, 4, 4, 2, 8}}, TwoRows, Good, Idle}},
+    {"stall-mid-message", false, false, {Frame, {TDo::Rows, {1}}, {TDo::HalfMessage, {}}, {TDo::Stall, {}}}},
+    {"sleeper", true, false, {Frame, TwoRows, Good, Idle}},
+    {"sleeper-quit-mid-scan", true, false, {Frame, {TDo::Rows, {1}}, {TDo::Quit, {}}}},
+};
+
+void Log(const std::string &line)
+{
+    if (const char *log = std::getenv("VANTOREL_FAKE_HELPER_LOG"))
+        std::ofstream(log, std::ios::app) << line << '\n';
+}
+
+// This start's behaviour: the next one of the list after those of the helpers logged before.
+const TBehaviour &ThisStart()
+{
+    std::vector<std::string> names;
+    std::stringstream list(std::getenv("VANTOREL_FAKE_HELPER") ? std::getenv("VANTOREL_FAKE_HELPER") : "normal");
+    for (std::string name; std::getline(list, name, ',');)
+        names.push_back(name);
+    std::size_t started = 0;
+    if (const char *log = std::getenv("VANTOREL_FAKE_HELPER_LOG")) {
+        std::ifstream in(log);
+        for (std::string line; std::getline(in, line);)
+            started += line.rfind("helper ", 0) == 0;
+    }
+    const std::string &name = names[std::min(started, names.size() - 1)];
+    for (const TBehaviour &behaviour : Behaviours)
+        if (name == behaviour.Name)
+            return behaviour;
+    std::abort();
+}
+
+void Send(const TSaneMessage &message)
+{
+    if (!SendSaneMessage(SaneHelperSocket, message, -1))
+        ::_exit(0);
+}
+
+void Scan(const TBehaviour &behaviour)
+{
+    std::int32_t bytesPerLine = 0;
+    for (const TStep &step : behaviour.Scan) {
+        switch (step.Do) {
+        case TDo::Frame: {
+            TSaneMessage frame(TSaneCall::Frame);
+            for (std::int32_t value : step.Values)
+                frame.Put(value);
+            bytesPerLine = step.Values[2];
+            Send(frame);
+            break;
+        }
+        case TDo::Rows:
+            for (std::int32_t row = 0; row < step.Values[0]; ++row)
+                Send(TSaneMessage(TSaneCall::Data).PutBytes(std::string(bytesPerLine, char(row)).data(), bytesPerLine));
+            break;
+        case TDo::End:
+            Send(TSaneMessage(TSaneCall::End).Put(step.Values[0]).Put(75.0));
+            break;
+        case TDo::Idle:
+            Send(TSaneMessage(TSaneCall::Idle));
+            break;
+        case TDo::HalfMessage: {
+            const std::uint8_t half[] = {9, 0, 0, 0, static_cast<std::uint8_t>(TSaneCall::Data), 1};
+            if (::write(SaneHelperSocket, half, sizeof half) != sizeof half)
+                ::_exit(0);
+            break;
+        }
+        case TDo::Stall:
+            for (;;)
+                ::pause();
+        case TDo::Quit:
+            ::_exit(1);
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!BeginHelper(argc, argv))
+        return 1;
+    const TBehaviour &behaviour = ThisStart();
+    Log("helper " + std::to_string(::getpid()));
+    for (;;) {
+        TSaneMessage request;
+        if (ReceiveSaneMessage(SaneHelperSocket, request, -1) != TSaneReceive::Done)
+            return 0;
+        TSaneMessage reply(request.Kind());
+        switch (request.Kind()) {
+        case TSaneCall::Init:
+            if (behaviour.Sleeper) {
+                const pid_t sleeper = ::fork();
+                // Holds the helper's socket as a forked driver process would.
+                while (sleeper == 0)
+                    ::pause();
+                Log("sleeper " + std::to_string(sleeper));
+            }
+            Send(reply.Put(std::int32_t{SANE_STATUS_GOOD}));
+            break;
+        case TSaneCall::Devices:
+            Send(reply.Put(std::int32_t{SANE_STATUS_GOOD})
+                     .Put(std::int32_t{1})
+                     .Put(std::string("fake:0"))
+                     .Put(std::string("Fake"))
+                     .Put(std::string("Hostile"))
+                     .Put(std::string("virtual device")));
+            break;
+        case TSaneCall::Open:
+        case TSaneCall::SetPixelType:
+            // Grey only, and grey it is.
+            Send(reply.Put(std::int32_t{SANE_STATUS_GOOD})
+                     .Put(std::int32_t{1})
+                     .Put(std::int32_t{1})
+                     .Put(std::int32_t{1}));
+            if (request.Kind() == TSaneCall::Open && behaviour.QuitAfterOpen)
+                return 0;
+            break;
+        case TSaneCall::Close:
+            Send(reply.Put(std::int32_t{SANE_STATUS_GOOD}));
+            break;
+        case TSaneCall::Scan:
+            Scan(behaviour);
+            break;
+        default:
+            break;
+        }
+    }
+}
