@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include "Bitmap.h"
+#include "ImageCodecs.h"
 #include "MultiTWAIN.h"
 #include "TestSupport.h"
 #include "TwainMemory.h"
@@ -47,38 +48,15 @@ inline void InstallManager(const std::filesystem::path &folder)
     std::filesystem::copy_file(SANE_HELPER, folder / std::filesystem::path(SANE_HELPER).filename());
 }
 
-// scanimage's picture of test:0 with the settings, as the bitmap a DIB is drawn into.
-inline TBitmap ScanimagePicture(const QStringList &settings)
+// scanimage's picture of test:0 as the bitmap a DIB is drawn into, kept as a file: scanimage itself
+// now and then hangs when SANE cancels the test backend's reader thread. Each is the output of
+// `scanimage -d test:0 --format=pnm` with ConfigureSane's settings and (colour) "--mode Color
+// --depth 8", (grey) "--mode Gray --depth 8", (black-and-white) "--mode Gray --depth 1",
+// (colour-16-bits) "depth 16" and "--mode Color --depth 16", the high bytes, (hand-scanner)
+// "hand-scanner true" and "--mode Gray", drawn into a bitmap and saved as PNG.
+inline TBitmap ScanimagePicture(const std::string &name)
 {
-    QProcess process;
-    process.start(QStringLiteral("scanimage"), QStringList{"-d", "test:0", "--format=pnm"} + settings);
-    EXPECT_TRUE(process.waitForFinished(60000));
-    const QByteArray pnm = process.readAllStandardOutput();
-    // "P4" (bits, 1 black), "P5" (grey) or "P6" (RGB); width, height and, but for P4, the largest
-    // sample; comments between them. 16-bit samples are big-endian: the first byte is the high one.
-    qsizetype at = 2;
-    auto number = [&] {
-        while (at < pnm.size() && (std::isspace(pnm[at]) || pnm[at] == '#'))
-            at = pnm[at] == '#' ? pnm.indexOf('\n', at) : at + 1;
-        int value = 0;
-        while (at < pnm.size() && std::isdigit(pnm[at]))
-            value = value * 10 + (pnm[at++] - '0');
-        return value;
-    };
-    const char kind = pnm.size() > 2 ? pnm[1] : '?';
-    const int width = number(), height = number(), bytes = kind != '4' && number() > 255 ? 2 : 1;
-    const int step = kind == '6' ? bytes : 0;
-    const auto *data = reinterpret_cast<const std::uint8_t *>(pnm.constData()) + at + 1;
-    TBitmap picture(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::uint8_t *p = data + (static_cast<std::size_t>(y) * width + x) * (step ? 3 : 1) * bytes;
-            const bool black = kind == '4' && ((data[y * ((width + 7) / 8) + x / 8] >> (7 - x % 8)) & 1);
-            const int color = kind == '4' ? (black ? 0 : 0xFFFFFF) : p[0] | (p[step] << 8) | (p[2 * step] << 16);
-            picture.SetPixel(x, y, color);
-        }
-    }
-    return picture;
+    return ReadPicture(std::string(SANE_PICTURES) + "/" + name + ".png");
 }
 
 inline TBitmap BitmapOfDib(TW_HANDLE dib)

@@ -62,17 +62,13 @@ TEST_F(SaneCommandTest, ScansBecomeLogosWithScanimagesPixelsAndACancelAddsNothin
         const char *Description;
         std::string Conf;
         std::vector<TStep> Steps;
-        QStringList Scanimage;
+        const char *Picture;
         const char *Logo; // none: nothing is added
     } cases[] = {
-        {"Cancel before scanning", "", {PressCancel}, {}, nullptr},
-        {"colour", "", {PressScan}, {"--mode", "Color"}, "importedimage.png"},
-        {"grey", "mode Gray\n", {PressScan}, {"--mode", "Gray"}, "importedimage2.png"},
-        {"black and white",
-         "mode Gray\ndepth 1\n",
-         {PressScan},
-         {"--mode", "Gray", "--depth", "1"},
-         "importedimage3.png"},
+        {"Cancel before scanning", "", {PressCancel}, nullptr, nullptr},
+        {"colour", "", {PressScan}, "colour", "importedimage.png"},
+        {"grey", "mode Gray\n", {PressScan}, "grey", "importedimage2.png"},
+        {"black and white", "mode Gray\ndepth 1\n", {PressScan}, "black-and-white", "importedimage3.png"},
     };
     int logos = 0;
     for (const auto &c : cases) {
@@ -87,7 +83,7 @@ TEST_F(SaneCommandTest, ScansBecomeLogosWithScanimagesPixelsAndACancelAddsNothin
                   logos);
         if (c.Logo) {
             EXPECT_EQ(Scans()->Item(logos - 1)->Text(), c.Logo);
-            EXPECT_TRUE(ReadPicture(FProgram / "Logo Directory/scans/" + c.Logo) == ScanimagePicture(c.Scanimage));
+            EXPECT_TRUE(ReadPicture(FProgram / "Logo Directory/scans/" + c.Logo) == ScanimagePicture(c.Picture));
         }
     }
     EXPECT_TRUE(FPrompts.Prompts().empty());
