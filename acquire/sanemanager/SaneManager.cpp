@@ -98,8 +98,9 @@ const std::vector<TSaneDevice> &TSaneManager::Devices(bool refresh)
         return FDevices;
     FDevicesRead = true;
     FDevices.clear();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(DeviceListingMs);
+    // A helper's start has a time limit of its own: the listing's begins once it answers.
     std::shared_ptr<TSaneHelper> helper = Helper();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(DeviceListingMs);
     TSaneMessage reply;
     // A listing that takes too long, naming the devices included, ends the helper and finds no
     // devices.

@@ -162,6 +162,13 @@ SANE_Status TSaneScanner::ReadScan(double &dotsPerInch, TW_HANDLE &dib)
             break;
         SANE_Parameters parameters{};
         std::int32_t end = SANE_STATUS_IO_ERROR;
+        // After the end of the scan only the helper's idle may come: more of the picture, or another
+        // end, is a broken helper's.
+        if (told && message.Kind() != TSaneCall::Idle) {
+            if (status == SANE_STATUS_GOOD)
+                status = SANE_STATUS_IO_ERROR;
+            continue;
+        }
         switch (message.Kind()) {
         case TSaneCall::Frame:
             if (status == SANE_STATUS_GOOD)

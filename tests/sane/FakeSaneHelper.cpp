@@ -38,6 +38,8 @@ const TStep Frame{TDo::Frame, {SANE_FRAME_GRAY, 1, 4, 4, 2, 8}}, TwoRows{TDo::Ro
 const TBehaviour Behaviours[] = {
     {"normal", false, false, {Frame, TwoRows, Good, Idle}},
     {"idle-without-end", false, false, {Frame, TwoRows, Idle}},
+    {"data-after-end", false, false, {Frame, TwoRows, Good, TwoRows, Idle}},
+    {"two-ends", false, false, {Frame, TwoRows, {TDo::End, {SANE_STATUS_IO_ERROR}}, Good, Idle}},
     {"quit-after-open", false, true, {Frame, TwoRows, Good, Idle}},
     {"wide-lines", false, false, {{TDo::Frame, {SANE_FRAME_GRAY, 1, 1 << 20, 1, 2, 8}}, TwoRows, Good, Idle}},
     {"rows-past-count", false, false, {Frame, {TDo::Rows, {5}}, Good, Idle}},

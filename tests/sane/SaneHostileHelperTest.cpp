@@ -83,6 +83,8 @@ TEST_F(SaneHostileHelperTest, WhatTheHelperSendsIsCheckedAndNothingOfItStaysBehi
         bool WaitForFirstHelperToEnd = false;
     } cases[] = {
         {"an idle without an end", "idle-without-end", 0, broken},
+        {"rows after the end", "data-after-end", 0, broken},
+        {"a good end after a failed one", "two-ends", 0, broken},
         {"lines far longer than their pixels need", "wide-lines", 0, "Scanning failed: Invalid argument"},
         {"rows past the announced count", "rows-past-count", 2, nullptr},
         {"a status SANE does not have", "unknown-status", 0, broken},
