@@ -240,9 +240,10 @@ TEST_F(Startup, SecondInstanceEndsAtOnceWhileItsVersionCheckWaits)
     ASSERT_TRUE(WaitForWindow(first));
     ASSERT_TRUE(FService.WaitForRequests(1, 10s));
 
+    // Its check never gets an answer. Whether its request left before the quit was taken is up to
+    // the threads: the instance waits for neither the request nor the answer.
     QProcess *second = Start();
-    ASSERT_TRUE(FService.WaitForRequests(2, 10s)); // its check was started and gets no answer
-    ASSERT_TRUE(second->waitForFinished(10000));
+    ASSERT_TRUE(second->waitForFinished(20000));
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_FALSE(AnyFileWritten());
