@@ -6,8 +6,6 @@
 
 #include <sys/stat.h>
 
-#include <QLabel>
-
 #include "SaneTestSupport.h"
 
 namespace vantorel::test {
@@ -28,8 +26,7 @@ protected:
     void SetUp() override
     {
         TSaneTestBase::SetUp();
-        std::filesystem::copy_file(FAKE_SANE_HELPER, Folder / "vantorel-sane-helper",
-                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(FAKE_SANE_HELPER, Helper, std::filesystem::copy_options::overwrite_existing);
         ::setenv("VANTOREL_FAKE_HELPER_LOG", Log.c_str(), 1);
     }
     void TearDown() override
@@ -43,13 +40,13 @@ protected:
         ::setenv("VANTOREL_FAKE_HELPER", behaviours, 1);
         std::filesystem::remove(Log);
     }
-    // The processes the fake helpers logged of one kind ("helper", "sleeper"), in order.
-    std::vector<pid_t> Logged(const std::string &kind) const
+    // The processes the fake helpers logged, of one kind ("helper", "sleeper") or all, in order.
+    std::vector<pid_t> Logged(const std::string &kind = {}) const
     {
         std::vector<pid_t> pids;
         std::ifstream in(Log);
         for (std::string what, pid; in >> what >> pid;)
-            if (what == kind)
+            if (kind.empty() || what == kind)
                 pids.push_back(std::stoi(pid));
         return pids;
     }
@@ -57,13 +54,14 @@ protected:
     bool AllGoneWithin(std::chrono::milliseconds time) const
     {
         const auto deadline = std::chrono::steady_clock::now() + time;
-        std::vector<pid_t> pids = Logged("helper"), sleepers = Logged("sleeper");
-        pids.insert(pids.end(), sleepers.begin(), sleepers.end());
-        while (!std::all_of(pids.begin(), pids.end(), Gone) && std::chrono::steady_clock::now() < deadline)
+        const std::vector<pid_t> pids = Logged();
+        const auto allGone = [&] { return std::all_of(pids.begin(), pids.end(), Gone); };
+        while (!allGone() && std::chrono::steady_clock::now() < deadline)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
-        return std::all_of(pids.begin(), pids.end(), Gone);
+        return allGone();
     }
 
+    const std::string Helper = Folder / "vantorel-sane-helper";
     std::string Log = Folder / "helpers.log";
     QString Error;
     TStep ErrorShown = [this](QDialog *dialog) {
@@ -144,34 +142,30 @@ TEST_F(SaneHostileHelperTest, CancelEndsAHelperStoppedInTheMiddleOfAMessageWithi
     EXPECT_TRUE(AllGoneWithin(0ms));
 }
 
-std::vector<QString> *GMessages = nullptr;
-
 TEST_F(SaneHostileHelperTest, AHelperThatCannotStartIsLoggedWithTheReason)
 {
-    const std::string helper = Folder / "vantorel-sane-helper";
     const struct {
         const char *Description;
         std::function<void()> Install;
         QString Reason;
     } cases[] = {
-        {"missing", [&] { std::filesystem::remove(helper); }, "could not be started: No such file or directory"},
-        {"not executable", [&] { ::chmod(helper.c_str(), 0644); }, "could not be started: Permission denied"},
-        {"ending at once", [&] { WriteFile(helper, "#!/bin/sh\nexit 3\n"); }, "ended with exit status 3"},
+        // Each spoils the helper further.
+        {"ending at once", [&] { WriteFile(Helper, "#!/bin/sh\nexit 3\n"); }, "ended with exit status 3"},
+        {"not executable", [&] { ::chmod(Helper.c_str(), 0644); }, "could not be started: Permission denied"},
+        {"missing", [&] { std::filesystem::remove(Helper); }, "could not be started: No such file or directory"},
     };
-    std::vector<QString> messages;
-    GMessages = &messages;
+    static std::vector<QString> messages;
     const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext &, const QString &message) { GMessages->push_back(message); });
+        [](QtMsgType, const QMessageLogContext &, const QString &message) { messages.push_back(message); });
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Description);
-        std::filesystem::copy_file(FAKE_SANE_HELPER, helper, std::filesystem::copy_options::overwrite_existing);
         c.Install();
         messages.clear();
         Boxes.clear();
         EXPECT_EQ(TWAIN_AcquireNative(Handle, 0), nullptr);
         EXPECT_EQ(Boxes, std::vector<std::string>{"Unable to open Source Manager (TWAIN_32.DLL)"});
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_TRUE(messages[0].contains(QString::fromStdString(helper) + " " + c.Reason)) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(QString::fromStdString(Helper) + " " + c.Reason)) << messages[0].toStdString();
     }
     qInstallMessageHandler(previous);
 }
