@@ -1,11 +1,11 @@
 // A scanner helper for the tests of what the manager takes from its helper: it speaks the
-// manager's protocol with one grey device of its own and misbehaves on command.
-// $VANTOREL_FAKE_HELPER names a behaviour per start, separated by commas (the last one serves
-// every later start); each start writes "helper PID" (and "sleeper PID" for a process it forks)
-// to the file $VANTOREL_FAKE_HELPER_LOG.
+// manager's protocol with one grey device of its own and misbehaves on command. The file
+// "behaviours" beside it names a behaviour per start, separated by commas (the last one serves
+// every later start); each start adds "helper PID" (and "sleeper PID" for a process it forks) to
+// the file "helpers.log" beside it.
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,27 +48,23 @@ const TBehaviour Behaviours[] = {
     {"sleeper-quit-mid-scan", {Frame, {TDo::Rows, {1}}, {TDo::Quit, {}}}, true},
 };
 
-const char *const LogFile = std::getenv("VANTOREL_FAKE_HELPER_LOG");
+const std::filesystem::path Here = std::filesystem::read_symlink("/proc/self/exe").parent_path();
 
-void Log(const std::string &line)
-{
-    if (LogFile)
-        std::ofstream(LogFile, std::ios::app) << line << '\n';
-}
+void Log(const std::string &line) { std::ofstream(Here / "helpers.log", std::ios::app) << line << '\n'; }
 
 // This start's behaviour: the next one of the list after those of the helpers logged before.
 const TBehaviour &ThisStart()
 {
     std::vector<std::string> names;
-    std::stringstream list(std::getenv("VANTOREL_FAKE_HELPER") ? std::getenv("VANTOREL_FAKE_HELPER") : "normal");
+    std::ifstream list(Here / "behaviours");
     for (std::string name; std::getline(list, name, ',');)
         names.push_back(name);
     std::size_t started = 0;
-    std::ifstream in(LogFile ? LogFile : "");
-    for (std::string line; std::getline(in, line);)
+    std::ifstream log(Here / "helpers.log");
+    for (std::string line; std::getline(log, line);)
         started += line.starts_with("helper ");
     for (const TBehaviour &behaviour : Behaviours)
-        if (names[std::min(started, names.size() - 1)] == behaviour.Name)
+        if (!names.empty() && names[std::min(started, names.size() - 1)] == behaviour.Name)
             return behaviour;
     std::abort();
 }

@@ -27,17 +27,10 @@ protected:
     {
         TSaneTestBase::SetUp();
         std::filesystem::copy_file(FAKE_SANE_HELPER, Helper, std::filesystem::copy_options::overwrite_existing);
-        ::setenv("VANTOREL_FAKE_HELPER_LOG", Log.c_str(), 1);
     }
-    void TearDown() override
+    void Behave(const std::string &behaviours)
     {
-        ::unsetenv("VANTOREL_FAKE_HELPER");
-        ::unsetenv("VANTOREL_FAKE_HELPER_LOG");
-        TSaneTestBase::TearDown();
-    }
-    void Behave(const char *behaviours)
-    {
-        ::setenv("VANTOREL_FAKE_HELPER", behaviours, 1);
+        WriteFile(Folder / "behaviours", behaviours);
         std::filesystem::remove(Log);
     }
     // The processes the fake helpers logged, of one kind ("helper", "sleeper") or all, in order.
@@ -62,7 +55,7 @@ protected:
     }
 
     const std::string Helper = Folder / "vantorel-sane-helper";
-    std::string Log = Folder / "helpers.log";
+    const std::string Log = Folder / "helpers.log";
     QString Error;
     TStep ErrorShown = [this](QDialog *dialog) {
         Error = dialog->findChild<QLabel *>("MessageLabel")->text();
