@@ -124,7 +124,8 @@ int main(int argc, char **argv)
         reply.Put(std::int32_t{SANE_STATUS_GOOD});
         switch (request.Kind()) {
         case TSaneCall::Init:
-            if (behaviour.Sleeper) {
+        case TSaneCall::Close:
+            if (request.Kind() == TSaneCall::Init && behaviour.Sleeper) {
                 const pid_t sleeper = ::fork();
                 while (sleeper == 0)
                     ::pause();
@@ -140,9 +141,6 @@ int main(int argc, char **argv)
             Send(reply.Put(1).Put(1).Put(1)); // grey only, and grey it is
             if (request.Kind() == TSaneCall::Open && behaviour.QuitAfterOpen)
                 return 0;
-            break;
-        case TSaneCall::Close:
-            Send(reply);
             break;
         case TSaneCall::Scan:
             Scan(behaviour);
