@@ -142,6 +142,7 @@ protected:
     {
         FOptions.reset();
         FForm.reset();
+        PictureCache().Clear(); // no photo's picture stays for the next test
         qputenv("XDG_RUNTIME_DIR", FSavedRuntimeDir);
     }
 
@@ -476,7 +477,6 @@ TEST_F(MainWindowDisplayTest, AnAddedPhotoIsShownFromThePictureItsCheckDecoded)
     // The copy was written just now: a picture of it decoded since would not have been kept.
     EXPECT_EQ(PictureCache().Read(FFolder / "Logo Directory/Pets/photo.jpg"), Doc()->SourcePicture);
     EXPECT_TRUE(*Doc()->SourcePicture == ReadPicture(photo));
-    PictureCache().Clear();
 }
 
 // A photo-sized view is shown in place, not copied: the pane paints what a copy of the view drawn
@@ -1541,7 +1541,6 @@ TEST_F(MainWindowLayoutTest, SelectionsKeepTheLeastSizeAndTheTreeWidth)
             EXPECT_GE(bar.PanelRect(i).width() - 6, bar.fontMetrics().horizontalAdvance(bar.Text(i)))
                 << bar.Text(i).toStdString();
     }
-    PictureCache().Clear();
 }
 
 TEST_F(MainWindowLayoutTest, ASizeTypedAboveTheRangeBecomesTheLargestSize)
