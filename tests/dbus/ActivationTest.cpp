@@ -85,6 +85,17 @@ protected:
         return pids;
     }
 
+    // Hands the picture's address over through the bus as a client does.
+    void HandOver()
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(kAutomationBusName, kAutomationObjectPath,
+                                                           kAutomationInterface, QStringLiteral("AddImageURL"));
+        call.setArguments({QString::fromStdString(FService.Url("/pics/sunset.png"))});
+        QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(call, 25000);
+        ASSERT_TRUE(QTest::qWaitFor([&pending] { return pending.isFinished(); }, 25000));
+        ASSERT_FALSE(pending.isError()) << pending.error().message().toStdString();
+    }
+
     test::TTempDir FProgram;
     test::TTempDir FWork;
     test::TFakeWebService FService;
@@ -123,12 +134,7 @@ TEST_F(ActivationTest, ACallStartsTheProgramThroughTheBusAndItLivesOn)
     // A file that differs still starts the program, which renews it at its start.
     test::WriteFile(ServiceFile(), test::ReadFile(ServiceFile()) + "# outdated\n");
 
-    QDBusMessage call = QDBusMessage::createMethodCall(kAutomationBusName, kAutomationObjectPath, kAutomationInterface,
-                                                       QStringLiteral("AddImageURL"));
-    call.setArguments({QString::fromStdString(FService.Url("/pics/sunset.png"))});
-    QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(call, 25000);
-    ASSERT_TRUE(QTest::qWaitFor([&pending] { return pending.isFinished(); }, 25000));
-    EXPECT_FALSE(pending.isError()) << pending.error().message().toStdString();
+    ASSERT_NO_FATAL_FAILURE(HandOver());
     ASSERT_TRUE(QTest::qWaitFor([this] { return test::Exists(FProgram / "Logo Directory/sunset.png"); }, 20000));
     EXPECT_EQ(test::ReadFile(ServiceFile()), ExpectedServiceFile());
 
@@ -154,12 +160,7 @@ TEST_F(ActivationTest, AHandedOverPictureOutlivesAKill)
     ASSERT_EQ(Run(QStringLiteral("-REGSERVER")), 0);
     // The second waits for the first: one address is pending at a time.
     for (const char *logo : {"sunset.png", "sunset2.png"}) {
-        QDBusMessage call = QDBusMessage::createMethodCall(kAutomationBusName, kAutomationObjectPath,
-                                                           kAutomationInterface, QStringLiteral("AddImageURL"));
-        call.setArguments({QString::fromStdString(FService.Url("/pics/sunset.png"))});
-        QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(call, 25000);
-        ASSERT_TRUE(QTest::qWaitFor([&pending] { return pending.isFinished(); }, 25000));
-        ASSERT_FALSE(pending.isError()) << pending.error().message().toStdString();
+        ASSERT_NO_FATAL_FAILURE(HandOver());
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return test::Exists(FProgram / ("Logo Directory/" + std::string(logo))); }, 20000));
     }

@@ -277,23 +277,14 @@ TEST_F(LogoTreeEditorTest, NewFolderRefusesNamesThatAreNoSinglePathComponent)
     EXPECT_FALSE(Exists(FDir / "Logo Directory/x"));
 }
 
-TEST_F(LogoTreeEditorTest, NewFolderRefusesTheNameOfAFileWithoutNode)
-{
-    WriteFile(Disk("stray"), "not a folder");
-    FPrompts.AnswerInput("stray");
-    FEditor.Newfolder();
-    ExpectError(1, kNameTaken);
-    EXPECT_EQ(Root()->Count(), 0);
-    EXPECT_EQ(ReadFile(Disk("stray")), "not a folder");
-}
-
-// A folder left without a node (by a crash before the index was written) is neither proposed nor
-// silently merged into.
+// A folder or file left without a node (by a crash before the index was written) is neither
+// proposed nor silently merged into or replaced.
 TEST_F(LogoTreeEditorTest, NewFolderStaysOutOfADiskEntryWithoutNode)
 {
     WriteFile(Disk("New Folder/untracked.jpg"), "x");
     WriteFile(Disk("found.jpg"), "y");
-    for (const char *typed : {"New Folder", "NEW FOLDER", "Found"}) {
+    WriteFile(Disk("stray"), "not a folder");
+    for (const char *typed : {"New Folder", "NEW FOLDER", "Found", "stray"}) {
         FPrompts.Clear();
         FPrompts.AnswerInput(typed);
         FEditor.Newfolder();
@@ -302,6 +293,7 @@ TEST_F(LogoTreeEditorTest, NewFolderStaysOutOfADiskEntryWithoutNode)
     }
     EXPECT_EQ(Shape(), "");
     EXPECT_EQ(ReadFile(Disk("New Folder/untracked.jpg")), "x");
+    EXPECT_EQ(ReadFile(Disk("stray")), "not a folder");
 }
 
 TEST_F(LogoTreeEditorTest, NewFolderIsAllowedDuringAnUpload)
@@ -833,7 +825,7 @@ TEST_F(LogoTreeEditorTest, AddImageMakesTheNameUnique)
 TEST_F(LogoTreeEditorTest, AddImageNeverReplacesAFileWithoutNode)
 {
     struct TCase {
-        std::vector<std::string> Orphans; // "x/" is a folder
+        TEntries Orphans; // "x/" is a folder
         std::string Added;
     };
     const std::vector<TCase> cases = {
@@ -844,14 +836,12 @@ TEST_F(LogoTreeEditorTest, AddImageNeverReplacesAFileWithoutNode)
     for (const TCase &c : cases) {
         SCOPED_TRACE(c.Added);
         std::filesystem::remove_all(Disk(""));
-        TEntries expected;
-        for (const std::string &orphan : c.Orphans) {
+        TEntries expected = c.Orphans;
+        for (const std::string &orphan : c.Orphans)
             if (orphan.back() == '/')
                 std::filesystem::create_directories(Disk(orphan));
             else
                 WriteFile(Disk(orphan), "orphan");
-            expected.insert(orphan);
-        }
         const TLogoNode *node = FEditor.AddImageToDirectory(FDir / "kit.png", TLogoDirObject());
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->Text(), c.Added);

@@ -1,13 +1,11 @@
 // A scanner helper for the tests of what the manager takes from its helper: it speaks the
-// manager's protocol with one grey device of its own and misbehaves on command.
-// $VANTOREL_FAKE_HELPER names a behaviour per start, separated by commas (the last one serves
-// every later start); each start writes "helper PID" (and "sleeper PID" for a process it forks)
-// to the file $VANTOREL_FAKE_HELPER_LOG.
-#include <csignal>
+// manager's protocol with one grey device of its own and misbehaves on command. The file
+// "behaviours" beside it names a behaviour per start, separated by commas (the last one serves
+// every later start); each start adds "helper PID" (and "sleeper PID" for a process it forks) to
+// the file "helpers.log" beside it.
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,58 +18,53 @@ using namespace vantorel;
 
 namespace {
 
-enum class TDo { Frame, Rows, End, Idle, HalfMessage, Stall, Quit };
+enum class TDo { Frame, Rows, End, Idle, StallMidMessage, Quit };
 struct TStep {
     TDo Do;
     std::vector<std::int32_t> Values; // Frame: format, last, bytes per line, pixels, lines, depth
 };
 struct TBehaviour {
     const char *Name;
-    bool Sleeper;       // forks a process that outlives nothing of ours by itself, as a driver may
-    bool QuitAfterOpen; // ends while the source's dialog waits
     std::vector<TStep> Scan;
+    bool Sleeper = false;       // forks a process that holds the helper's socket, as a driver may
+    bool QuitAfterOpen = false; // ends while the source's dialog waits
 };
 
 const TStep Frame{TDo::Frame, {SANE_FRAME_GRAY, 1, 4, 4, 2, 8}}, TwoRows{TDo::Rows, {2}}, Good{TDo::End, {0}},
     Idle{TDo::Idle, {}};
 
 const TBehaviour Behaviours[] = {
-    {"normal", false, false, {Frame, TwoRows, Good, Idle}},
-    {"idle-without-end", false, false, {Frame, TwoRows, Idle}},
-    {"data-after-end", false, false, {Frame, TwoRows, Good, TwoRows, Idle}},
-    {"two-ends", false, false, {Frame, TwoRows, {TDo::End, {SANE_STATUS_IO_ERROR}}, Good, Idle}},
-    {"quit-after-open", false, true, {Frame, TwoRows, Good, Idle}},
-    {"wide-lines", false, false, {{TDo::Frame, {SANE_FRAME_GRAY, 1, 1 << 20, 1, 2, 8}}, TwoRows, Good, Idle}},
-    {"rows-past-count", false, false, {Frame, {TDo::Rows, {5}}, Good, Idle}},
-    {"unknown-status", false, false, {Frame, TwoRows, {TDo::End, {12345}}, Idle}},
-    {"unknown-format", false, false, {{TDo::Frame, {77, 1, 4, 4, 2, 8}}, TwoRows, Good, Idle}},
-    {"stall-mid-message", false, false, {Frame, {TDo::Rows, {1}}, {TDo::HalfMessage, {}}, {TDo::Stall, {}}}},
-    {"sleeper", true, false, {Frame, TwoRows, Good, Idle}},
-    {"sleeper-quit-mid-scan", true, false, {Frame, {TDo::Rows, {1}}, {TDo::Quit, {}}}},
+    {"normal", {Frame, TwoRows, Good, Idle}},
+    {"idle-without-end", {Frame, TwoRows, Idle}},
+    {"data-after-end", {Frame, TwoRows, Good, TwoRows, Idle}},
+    {"two-ends", {Frame, TwoRows, {TDo::End, {SANE_STATUS_IO_ERROR}}, Good, Idle}},
+    {"quit-after-open", {Frame, TwoRows, Good, Idle}, false, true},
+    {"wide-lines", {{TDo::Frame, {SANE_FRAME_GRAY, 1, 1 << 20, 1, 2, 8}}, TwoRows, Good, Idle}},
+    {"rows-past-count", {Frame, {TDo::Rows, {5}}, Good, Idle}},
+    {"unknown-status", {Frame, TwoRows, {TDo::End, {12345}}, Idle}},
+    {"unknown-format", {{TDo::Frame, {77, 1, 4, 4, 2, 8}}, TwoRows, Good, Idle}},
+    {"stall-mid-message", {Frame, {TDo::Rows, {1}}, {TDo::StallMidMessage, {}}}},
+    {"sleeper", {Frame, TwoRows, Good, Idle}, true},
+    {"sleeper-quit-mid-scan", {Frame, {TDo::Rows, {1}}, {TDo::Quit, {}}}, true},
 };
 
-void Log(const std::string &line)
-{
-    if (const char *log = std::getenv("VANTOREL_FAKE_HELPER_LOG"))
-        std::ofstream(log, std::ios::app) << line << '\n';
-}
+const std::filesystem::path Here = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+
+void Log(const std::string &line) { std::ofstream(Here / "helpers.log", std::ios::app) << line << '\n'; }
 
 // This start's behaviour: the next one of the list after those of the helpers logged before.
 const TBehaviour &ThisStart()
 {
     std::vector<std::string> names;
-    std::stringstream list(std::getenv("VANTOREL_FAKE_HELPER") ? std::getenv("VANTOREL_FAKE_HELPER") : "normal");
+    std::ifstream list(Here / "behaviours");
     for (std::string name; std::getline(list, name, ',');)
         names.push_back(name);
     std::size_t started = 0;
-    if (const char *log = std::getenv("VANTOREL_FAKE_HELPER_LOG")) {
-        std::ifstream in(log);
-        for (std::string line; std::getline(in, line);)
-            started += line.rfind("helper ", 0) == 0;
-    }
-    const std::string &name = names[std::min(started, names.size() - 1)];
+    std::ifstream log(Here / "helpers.log");
+    for (std::string line; std::getline(log, line);)
+        started += line.starts_with("helper ");
     for (const TBehaviour &behaviour : Behaviours)
-        if (name == behaviour.Name)
+        if (!names.empty() && names[std::min(started, names.size() - 1)] == behaviour.Name)
             return behaviour;
     std::abort();
 }
@@ -86,15 +79,14 @@ void Scan(const TBehaviour &behaviour)
 {
     std::int32_t bytesPerLine = 0;
     for (const TStep &step : behaviour.Scan) {
+        TSaneMessage frame(TSaneCall::Frame);
         switch (step.Do) {
-        case TDo::Frame: {
-            TSaneMessage frame(TSaneCall::Frame);
+        case TDo::Frame:
             for (std::int32_t value : step.Values)
                 frame.Put(value);
             bytesPerLine = step.Values[2];
             Send(frame);
             break;
-        }
         case TDo::Rows:
             for (std::int32_t row = 0; row < step.Values[0]; ++row)
                 Send(TSaneMessage(TSaneCall::Data).PutBytes(std::string(bytesPerLine, char(row)).data(), bytesPerLine));
@@ -105,15 +97,13 @@ void Scan(const TBehaviour &behaviour)
         case TDo::Idle:
             Send(TSaneMessage(TSaneCall::Idle));
             break;
-        case TDo::HalfMessage: {
+        case TDo::StallMidMessage: {
             const std::uint8_t half[] = {9, 0, 0, 0, static_cast<std::uint8_t>(TSaneCall::Data), 1};
             if (::write(SaneHelperSocket, half, sizeof half) != sizeof half)
                 ::_exit(0);
-            break;
-        }
-        case TDo::Stall:
             for (;;)
                 ::pause();
+        }
         case TDo::Quit:
             ::_exit(1);
         }
@@ -128,42 +118,29 @@ int main(int argc, char **argv)
         return 1;
     const TBehaviour &behaviour = ThisStart();
     Log("helper " + std::to_string(::getpid()));
-    for (;;) {
-        TSaneMessage request;
-        if (ReceiveSaneMessage(SaneHelperSocket, request, -1) != TSaneReceive::Done)
-            return 0;
+    for (TSaneMessage request; ReceiveSaneMessage(SaneHelperSocket, request, -1) == TSaneReceive::Done;) {
+        // Every request but Scan is answered, and answered well.
         TSaneMessage reply(request.Kind());
+        reply.Put(std::int32_t{SANE_STATUS_GOOD});
         switch (request.Kind()) {
         case TSaneCall::Init:
-            if (behaviour.Sleeper) {
+        case TSaneCall::Close:
+            if (request.Kind() == TSaneCall::Init && behaviour.Sleeper) {
                 const pid_t sleeper = ::fork();
-                // Holds the helper's socket as a forked driver process would.
                 while (sleeper == 0)
                     ::pause();
                 Log("sleeper " + std::to_string(sleeper));
             }
-            Send(reply.Put(std::int32_t{SANE_STATUS_GOOD}));
+            Send(reply);
             break;
         case TSaneCall::Devices:
-            Send(reply.Put(std::int32_t{SANE_STATUS_GOOD})
-                     .Put(std::int32_t{1})
-                     .Put(std::string("fake:0"))
-                     .Put(std::string("Fake"))
-                     .Put(std::string("Hostile"))
-                     .Put(std::string("virtual device")));
+            Send(reply.Put(1).Put("fake:0").Put("Fake").Put("Hostile").Put("virtual device"));
             break;
         case TSaneCall::Open:
         case TSaneCall::SetPixelType:
-            // Grey only, and grey it is.
-            Send(reply.Put(std::int32_t{SANE_STATUS_GOOD})
-                     .Put(std::int32_t{1})
-                     .Put(std::int32_t{1})
-                     .Put(std::int32_t{1}));
+            Send(reply.Put(1).Put(1).Put(1)); // grey only, and grey it is
             if (request.Kind() == TSaneCall::Open && behaviour.QuitAfterOpen)
                 return 0;
-            break;
-        case TSaneCall::Close:
-            Send(reply.Put(std::int32_t{SANE_STATUS_GOOD}));
             break;
         case TSaneCall::Scan:
             Scan(behaviour);

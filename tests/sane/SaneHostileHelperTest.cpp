@@ -6,9 +6,8 @@
 
 #include <sys/stat.h>
 
-#include <QLabel>
-
 #include "SaneTestSupport.h"
+#include "net/NetTestSupport.h"
 
 namespace vantorel::test {
 namespace {
@@ -28,43 +27,32 @@ protected:
     void SetUp() override
     {
         TSaneTestBase::SetUp();
-        std::filesystem::copy_file(FAKE_SANE_HELPER, Folder / "vantorel-sane-helper",
-                                   std::filesystem::copy_options::overwrite_existing);
-        ::setenv("VANTOREL_FAKE_HELPER_LOG", Log.c_str(), 1);
+        std::filesystem::copy_file(FAKE_SANE_HELPER, Helper, std::filesystem::copy_options::overwrite_existing);
     }
-    void TearDown() override
+    void Behave(const std::string &behaviours)
     {
-        ::unsetenv("VANTOREL_FAKE_HELPER");
-        ::unsetenv("VANTOREL_FAKE_HELPER_LOG");
-        TSaneTestBase::TearDown();
-    }
-    void Behave(const char *behaviours)
-    {
-        ::setenv("VANTOREL_FAKE_HELPER", behaviours, 1);
+        WriteFile(Folder / "behaviours", behaviours);
         std::filesystem::remove(Log);
     }
-    // The processes the fake helpers logged of one kind ("helper", "sleeper"), in order.
-    std::vector<pid_t> Logged(const std::string &kind) const
+    // The processes the fake helpers logged, of one kind ("helper", "sleeper") or all, in order.
+    std::vector<pid_t> Logged(const std::string &kind = {}) const
     {
         std::vector<pid_t> pids;
         std::ifstream in(Log);
         for (std::string what, pid; in >> what >> pid;)
-            if (what == kind)
+            if (kind.empty() || what == kind)
                 pids.push_back(std::stoi(pid));
         return pids;
     }
-    // Whether every process a fake helper logged has ended within the time.
-    bool AllGoneWithin(std::chrono::milliseconds time) const
+    // Whether every process a fake helper logged has ended.
+    bool AllGone() const
     {
-        const auto deadline = std::chrono::steady_clock::now() + time;
-        std::vector<pid_t> pids = Logged("helper"), sleepers = Logged("sleeper");
-        pids.insert(pids.end(), sleepers.begin(), sleepers.end());
-        while (!std::all_of(pids.begin(), pids.end(), Gone) && std::chrono::steady_clock::now() < deadline)
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        const std::vector<pid_t> pids = Logged();
         return std::all_of(pids.begin(), pids.end(), Gone);
     }
 
-    std::string Log = Folder / "helpers.log";
+    const std::string Helper = Folder / "vantorel-sane-helper";
+    const std::string Log = Folder / "helpers.log";
     QString Error;
     TStep ErrorShown = [this](QDialog *dialog) {
         Error = dialog->findChild<QLabel *>("MessageLabel")->text();
@@ -106,7 +94,7 @@ TEST_F(SaneHostileHelperTest, WhatTheHelperSendsIsCheckedAndNothingOfItStaysBehi
         EXPECT_EQ(TWAIN_DibHeight(dib), c.Rows);
         EXPECT_EQ(Error.toStdString(), c.Error ? c.Error : "");
         TWAIN_FreeNative(dib);
-        EXPECT_TRUE(AllGoneWithin(2s));
+        EXPECT_TRUE(ProcessEventsUntil([this] { return AllGone(); }, 2000));
     }
     EXPECT_TRUE(Boxes.empty());
 }
@@ -141,37 +129,33 @@ TEST_F(SaneHostileHelperTest, CancelEndsAHelperStoppedInTheMiddleOfAMessageWithi
                     return PressCancel(dialog);
                 }});
     EXPECT_LT(std::chrono::steady_clock::now() - pressed, 3500ms); // the cancel time is two seconds
-    EXPECT_TRUE(AllGoneWithin(0ms));
+    EXPECT_TRUE(AllGone());
 }
-
-std::vector<QString> *GMessages = nullptr;
 
 TEST_F(SaneHostileHelperTest, AHelperThatCannotStartIsLoggedWithTheReason)
 {
-    const std::string helper = Folder / "vantorel-sane-helper";
     const struct {
         const char *Description;
         std::function<void()> Install;
         QString Reason;
     } cases[] = {
-        {"missing", [&] { std::filesystem::remove(helper); }, "could not be started: No such file or directory"},
-        {"not executable", [&] { ::chmod(helper.c_str(), 0644); }, "could not be started: Permission denied"},
-        {"ending at once", [&] { WriteFile(helper, "#!/bin/sh\nexit 3\n"); }, "ended with exit status 3"},
+        // Each spoils the helper further.
+        {"ending at once", [&] { WriteFile(Helper, "#!/bin/sh\nexit 3\n"); }, "ended with exit status 3"},
+        {"not executable", [&] { ::chmod(Helper.c_str(), 0644); }, "could not be started: Permission denied"},
+        {"missing", [&] { std::filesystem::remove(Helper); }, "could not be started: No such file or directory"},
     };
-    std::vector<QString> messages;
-    GMessages = &messages;
+    static std::vector<QString> messages;
     const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext &, const QString &message) { GMessages->push_back(message); });
+        [](QtMsgType, const QMessageLogContext &, const QString &message) { messages.push_back(message); });
     for (const auto &c : cases) {
         SCOPED_TRACE(c.Description);
-        std::filesystem::copy_file(FAKE_SANE_HELPER, helper, std::filesystem::copy_options::overwrite_existing);
         c.Install();
         messages.clear();
         Boxes.clear();
         EXPECT_EQ(TWAIN_AcquireNative(Handle, 0), nullptr);
         EXPECT_EQ(Boxes, std::vector<std::string>{"Unable to open Source Manager (TWAIN_32.DLL)"});
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_TRUE(messages[0].contains(QString::fromStdString(helper) + " " + c.Reason)) << messages[0].toStdString();
+        EXPECT_TRUE(messages[0].contains(QString::fromStdString(Helper) + " " + c.Reason)) << messages[0].toStdString();
     }
     qInstallMessageHandler(previous);
 }

@@ -17,7 +17,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -143,6 +142,7 @@ protected:
     {
         FOptions.reset();
         FForm.reset();
+        PictureCache().Clear(); // no photo's picture stays for the next test
         qputenv("XDG_RUNTIME_DIR", FSavedRuntimeDir);
     }
 
@@ -184,6 +184,14 @@ protected:
     }
 
     std::string PetsPath(const std::string &name) { return FFolder / ("Logo Directory/Pets/" + name); }
+
+    // Adds the picture to Pets through Open.
+    void OpenIntoPets(const std::string &picture)
+    {
+        Select("Pets");
+        FPrompts.AnswerFile(picture);
+        FForm->Open1Click();
+    }
 
     // The logo as a fresh rendering of the shown document gives it, border included.
     TBitmap FreshRendering()
@@ -463,15 +471,12 @@ TEST_F(MainWindowDisplayTest, AnAddedPhotoIsShownFromThePictureItsCheckDecoded)
     const std::string photo = FOut / "photo.jpg";
     WriteJPEG(Gradient(300, 200), photo, 90);
     std::filesystem::last_write_time(photo, std::filesystem::last_write_time(photo) - std::chrono::hours(1));
-    Select("Pets");
-    FPrompts.AnswerFile(photo);
-    Form().Open1Click();
+    OpenIntoPets(photo);
     ASSERT_EQ(Form().LogoTree().Selected(), Node("Pets/photo.jpg"));
     ASSERT_NE(Doc(), nullptr);
     // The copy was written just now: a picture of it decoded since would not have been kept.
     EXPECT_EQ(PictureCache().Read(FFolder / "Logo Directory/Pets/photo.jpg"), Doc()->SourcePicture);
     EXPECT_TRUE(*Doc()->SourcePicture == ReadPicture(photo));
-    PictureCache().Clear();
 }
 
 // A photo-sized view is shown in place, not copied: the pane paints what a copy of the view drawn
@@ -481,9 +486,7 @@ TEST_F(MainWindowDisplayTest, APhotoSizedViewPaintsAsACopyDrawnOnDid)
     Form().SelFrameTimer.stop(); // the steps of the dashes are taken one by one below
     const std::string photo = FOut / "photo.png";
     WritePNG(Gradient(1800, 1600), photo);
-    Select("Pets");
-    FPrompts.AnswerFile(photo);
-    Form().Open1Click();
+    OpenIntoPets(photo);
     TLogoDirObject &logo = Record("Pets/photo.png");
     logo.KeepProportions = false;
     logo.FrameLeft = 400;
@@ -528,9 +531,7 @@ TEST_F(MainWindowDisplayTest, WithoutMemoryForACopyOfAViewShownInPlaceThePaneIsE
 #endif
     const std::string photo = FOut / "photo.png";
     WritePNG(Gradient(1800, 1600), photo);
-    Select("Pets");
-    FPrompts.AnswerFile(photo);
-    Form().Open1Click();
+    OpenIntoPets(photo);
     ASSERT_TRUE(Form().SourceImage->ShowsView());
     FPrompts.Clear();
     {
@@ -547,9 +548,7 @@ TEST_F(MainWindowDisplayTest, FittingALargePictureIntoThePaneScalesTheView)
 {
     const std::string big = FOut / "big.png";
     WritePNG(Gradient(1600, 800), big);
-    Select("Pets");
-    FPrompts.AnswerFile(big);
-    Form().Open1Click();
+    OpenIntoPets(big);
     ASSERT_EQ(Form().LogoTree().Selected(), Node("Pets/big.png"));
     ASSERT_NE(Doc(), nullptr);
     EXPECT_EQ(Doc()->ViewWidth, 1600);
@@ -1104,9 +1103,7 @@ TEST_F(MainWindowSaveTest, TheChosenNameOrElseTheDialogsFileTypeDecidesTheFormat
     // A TIFF picture is read, so Open accepts it: a logo of a format no writer serves.
     const std::string scan = FFolder / "scan.tif";
     ASSERT_TRUE(QImage(32, 32, QImage::Format_RGB32).save(QString::fromStdString(scan), "TIFF"));
-    Select("Pets");
-    FPrompts.AnswerFile(scan);
-    Form().Open1Click();
+    OpenIntoPets(scan);
     const std::string jpeg = "\xFF\xD8\xFF", png = "\x89PNG", gif = "GIF8", bmp = "BM";
     struct TCase {
         const char *Logo, *Chosen;
@@ -1179,22 +1176,19 @@ using MainWindowBrowserTest = MainWindowTest;
 
 TEST_F(MainWindowBrowserTest, ABrowserCommandEndingWithAnErrorShowsTheAddressToOpenByHand)
 {
-    struct TCase {
-        const char *Body;
-        const char *Reason; // null: no box
-    } cases[] = {{"exit 0", nullptr},
-                 {"exit 3", "Exit status 3"},
-                 {"sleep 0.3; exit 1", "Exit status 1"},
-                 {"kill -KILL $$", "Killed"}};
+    // The command's body and the reason the box gives (none: no box).
+    const std::pair<const char *, const char *> cases[] = {{"exit 0", nullptr},
+                                                           {"exit 3", "Exit status 3"},
+                                                           {"sleep 0.3; exit 1", "Exit status 1"},
+                                                           {"kill -KILL $$", "Killed"}};
     const std::string script = FOut / "browser.sh", pidFile = FOut / "browser.pid";
     ::setenv("BROWSER", script.c_str(), 1);
-    for (const TCase &c : cases) {
-        WriteFile(script,
-                  "#!/bin/sh\necho $$ >" + pidFile + ".new && mv " + pidFile + ".new " + pidFile + "\n" + c.Body);
+    for (const auto &[body, reason] : cases) {
+        WriteFile(script, "#!/bin/sh\necho $$ >" + pidFile + ".new && mv " + pidFile + ".new " + pidFile + "\n" + body);
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         // Help > FAQ, and the start that "Yes" to a new version runs.
         for (const std::string &address : {ServicePageAddress(kFAQPage), std::string("http://x.example/setup")}) {
-            SCOPED_TRACE(std::string(c.Body) + " " + address);
+            SCOPED_TRACE(std::string(body) + " " + address);
             std::filesystem::remove(pidFile);
             FPrompts.Clear();
             std::string failure;
@@ -1209,11 +1203,11 @@ TEST_F(MainWindowBrowserTest, ABrowserCommandEndingWithAnErrorShowsTheAddressToO
                     return !pid.empty() && !std::filesystem::exists("/proc/" + pid.substr(0, pid.size() - 1));
                 },
                 5000));
-            QCoreApplication::sendPostedEvents();
+            QApplication::sendPostedEvents();
             EXPECT_EQ(FPrompts.Texts(),
-                      c.Reason ? std::vector<std::string>{c.Reason + (" " + script) +
-                                                          "\n\nOpen this address in your web browser: " + address}
-                               : std::vector<std::string>{});
+                      reason ? std::vector<std::string>{reason + (" " + script) +
+                                                        "\n\nOpen this address in your web browser: " + address}
+                             : std::vector<std::string>{});
         }
     }
     ::unsetenv("BROWSER");
@@ -1525,9 +1519,7 @@ TEST_F(MainWindowLayoutTest, SelectionsKeepTheLeastSizeAndTheTreeWidth)
     TMainAppForm &f = Form();
     const std::string photo = FOut / "photo.jpg";
     WriteJPEG(TBitmap(12000, 9000), photo, 50); // of one colour: quick to write, small on disk
-    Select("Pets");
-    FPrompts.AnswerFile(photo);
-    f.Open1Click();
+    OpenIntoPets(photo);
     Select("");
     f.resize(1, 1); // the smallest the window allows
     QApplication::processEvents();
@@ -1549,7 +1541,6 @@ TEST_F(MainWindowLayoutTest, SelectionsKeepTheLeastSizeAndTheTreeWidth)
             EXPECT_GE(bar.PanelRect(i).width() - 6, bar.fontMetrics().horizontalAdvance(bar.Text(i)))
                 << bar.Text(i).toStdString();
     }
-    PictureCache().Clear();
 }
 
 TEST_F(MainWindowLayoutTest, ASizeTypedAboveTheRangeBecomesTheLargestSize)
