@@ -460,6 +460,7 @@ TEST_F(MainWindowDisplayTest, TheFitToPaneMenuItemTogglesTheView)
 
 TEST_F(MainWindowDisplayTest, AnAddedPhotoIsShownFromThePictureItsCheckDecoded)
 {
+    TPictureCache::SetSettleTime(0); // the photo was written just now
     const std::string photo = FOut / "photo.jpg";
     WriteJPEG(Gradient(300, 200), photo, 90);
     std::filesystem::last_write_time(photo, std::filesystem::last_write_time(photo) - std::chrono::hours(1));
@@ -472,6 +473,7 @@ TEST_F(MainWindowDisplayTest, AnAddedPhotoIsShownFromThePictureItsCheckDecoded)
     EXPECT_EQ(PictureCache().Read(FFolder / "Logo Directory/Pets/photo.jpg"), Doc()->SourcePicture);
     EXPECT_TRUE(*Doc()->SourcePicture == ReadPicture(photo));
     PictureCache().Clear();
+    TPictureCache::SetSettleTime(TPictureCache::kSettleNanoseconds);
 }
 
 // A photo-sized view is shown in place, not copied: the pane paints what a copy of the view drawn
