@@ -55,6 +55,8 @@ public:
     {
         if (FPid > 0)
             ReapInBackground(FPid);
+        // The notifier outlives this body: it must not watch a closed, perhaps reused, descriptor.
+        FNotifier.setEnabled(false);
         ::close(FPidFd);
     }
 
