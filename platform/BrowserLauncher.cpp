@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -14,6 +13,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 
+#include "ChildProcess.h"
 #include "PromptService.h"
 
 extern char **environ;
@@ -26,9 +26,6 @@ std::string FailureText(const std::string &reason, const std::string &command, c
 {
     return reason + " " + command + "\n\nOpen this address in your web browser: " + address;
 }
-
-// Debian 12's <sys/pidfd.h> declares pidfd_open without C linkage.
-int PidFdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 
 // A browser command still running when nobody watches it any more is left running; a thread
 // waits for its end so that it leaves no zombie behind.
