@@ -5,7 +5,6 @@
 #include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -25,16 +24,6 @@ namespace {
 std::string FailureText(const std::string &reason, const std::string &command, const std::string &address)
 {
     return reason + " " + command + "\n\nOpen this address in your web browser: " + address;
-}
-
-// A browser command still running when nobody watches it any more is left running; a thread
-// waits for its end so that it leaves no zombie behind.
-void ReapInBackground(pid_t pid)
-{
-    std::thread([pid] {
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
 }
 
 // Watches one started browser command through its process descriptor on the event loop, reaps

@@ -11,4 +11,8 @@ namespace vantorel {
 // manager, which links no platform library, can use it too.
 inline int PidFdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 
+// Leaves the started child pid running: a detached thread waits for its end, so that it leaves no
+// zombie behind.
+void ReapInBackground(pid_t pid);
+
 } // namespace vantorel
