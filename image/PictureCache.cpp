@@ -1,5 +1,7 @@
 #include "PictureCache.h"
 
+#include <algorithm>
+#include <atomic>
 #include <ctime>
 
 #include <sys/stat.h>
@@ -12,6 +14,8 @@ namespace {
 
 std::int64_t Nanoseconds(const timespec &t) { return std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
 
+std::atomic<std::int64_t> GSettleNanoseconds{TPictureCache::kSettleNanoseconds};
+
 } // namespace
 
 bool TPictureCache::StampOf(const std::string &fileName, TFileStamp &stamp, bool &settled)
@@ -23,8 +27,10 @@ bool TPictureCache::StampOf(const std::string &fileName, TFileStamp &stamp, bool
              static_cast<std::int64_t>(info.st_size), Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)};
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    // A time in the future (another machine's clock) is no more settled than a recent one.
-    settled = Nanoseconds(now) - stamp.ModifiedNanoseconds >= kSettleNanoseconds;
+    // A time in the future (another machine's clock) is no more settled than a recent one. The
+    // change time counts too: a rewrite whose modification time was put back is recent all the same.
+    const std::int64_t changed = std::max(stamp.ModifiedNanoseconds, stamp.ChangedNanoseconds);
+    settled = Nanoseconds(now) - changed >= GSettleNanoseconds;
     return true;
 }
 
@@ -51,6 +57,8 @@ std::shared_ptr<const TBitmap> TPictureCache::Read(const std::string &fileName)
     }
     return picture;
 }
+
+void TPictureCache::SetSettleTime(std::int64_t nanoseconds) { GSettleNanoseconds = nanoseconds; }
 
 TPictureCache::TDecoded TPictureCache::Decode(const std::string &fileName)
 {

@@ -38,6 +38,9 @@ public:
     // of its modification time (file systems keep it to a clock tick, FAT to 2 s): its picture is
     // read but not kept.
     static constexpr std::int64_t kSettleNanoseconds = 2'000'000'000;
+    // Tests that read a file they have just written shorten the time rather than wait it out;
+    // the change time, which a test cannot set back, is recent there.
+    static void SetSettleTime(std::int64_t nanoseconds);
 
     // The picture of the file, decoded with ReadPicture unless the kept picture is of the same,
     // unchanged file. Raises EImageError as ReadPicture does.

@@ -4,9 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -14,6 +12,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 
+#include "ChildProcess.h"
 #include "PromptService.h"
 
 extern char **environ;
@@ -25,19 +24,6 @@ namespace {
 std::string FailureText(const std::string &reason, const std::string &command, const std::string &address)
 {
     return reason + " " + command + "\n\nOpen this address in your web browser: " + address;
-}
-
-// Debian 12's <sys/pidfd.h> declares pidfd_open without C linkage.
-int PidFdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
-
-// A browser command still running when nobody watches it any more is left running; a thread
-// waits for its end so that it leaves no zombie behind.
-void ReapInBackground(pid_t pid)
-{
-    std::thread([pid] {
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
 }
 
 // Watches one started browser command through its process descriptor on the event loop, reaps
@@ -55,6 +41,8 @@ public:
     {
         if (FPid > 0)
             ReapInBackground(FPid);
+        // The notifier outlives this body: it must not watch a closed, perhaps reused, descriptor.
+        FNotifier.setEnabled(false);
         ::close(FPidFd);
     }
 

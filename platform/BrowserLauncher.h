@@ -17,9 +17,10 @@ std::string BrowserCommand();
 // user may still open by hand. When the command cannot start, returns false with that text in
 // failure. When it starts but ends with an error (a non-zero exit status or a signal),
 // endedWithError gets the text from the event loop of the calling thread, unless context is gone
-// by then. The command is reaped when it ends and never ended by the program.
-bool LaunchBrowser(const std::string &address, std::string &failure, QObject *context = nullptr,
-                   std::function<void(const std::string &failure)> endedWithError = {});
+// by then; with no context, or no application object, nobody watches the end. The command is
+// reaped when it ends and never ended by the program.
+bool LaunchBrowser(const std::string &address, std::string &failure, QObject *context,
+                   std::function<void(const std::string &failure)> endedWithError);
 
 // The browser start of a window: both kinds of failure show in an error box of prompts, the later
 // one as long as the window lives.

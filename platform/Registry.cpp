@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -170,15 +169,13 @@ void TRegistry::Save(const TKeys &keys) const
                 throw std::system_error(errno, std::generic_category(), "Cannot delete " + FileName());
             return;
         }
-        TAtomicFile file(FileName(), 0600);
         std::string text;
         for (const auto &[key, values] : keys) {
             text += '[' + Escape(key, "]") + "]\n";
             for (const auto &[name, value] : values)
                 text += Escape(name, "=[") + '=' + Escape(value, "") + '\n';
         }
-        std::fwrite(text.data(), 1, text.size(), file.Stream());
-        file.Commit();
+        WriteAtomically(FileName(), text, 0600);
     } catch (const std::system_error &e) {
         throw ERegistryException(e.what());
     }

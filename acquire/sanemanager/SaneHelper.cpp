@@ -12,12 +12,12 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QString>
 
+#include "ChildProcess.h"
 #include "SaneLog.h"
 #include "SaneSources.h"
 
@@ -42,7 +42,7 @@ bool Ended(pid_t pid)
 void WaitForEnd(pid_t pid, int ms)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    const int process = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    const int process = PidFdOpen(pid);
     while (!Ended(pid)) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -47,10 +46,7 @@ void WriteServiceFile(const std::string &executable)
     const std::string folder = path.substr(0, path.rfind('/'));
     if (!ForceDirectories(folder))
         throw std::system_error(errno, std::generic_category(), "Cannot create " + folder);
-    const std::string text = ServiceFileText(executable);
-    TAtomicFile file(path, 0644);
-    std::fwrite(text.data(), 1, text.size(), file.Stream());
-    file.Commit();
+    WriteAtomically(path, ServiceFileText(executable), 0644);
 }
 
 } // namespace

@@ -1,11 +1,8 @@
 #include "VantorelPI.h"
 
-#include <cerrno>
 #include <exception>
-#include <thread>
 
 #include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -13,6 +10,7 @@
 #include <QDBusError>
 #include <QEvent>
 
+#include "ChildProcess.h"
 #include "InstanceChannel.h"
 #include "MainForm.h"
 #include "Registry.h"
@@ -139,10 +137,7 @@ bool TVantorelPI::StartProgram(const std::string &appPath)
     if (!started)
         return false;
     // Nobody waits for the program, but its end must not leave a zombie behind.
-    std::thread([pid] {
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    ReapInBackground(pid);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "LogoIndexSaver.h"
 
 #include <exception>
+#include <system_error>
 #include <utility>
 
 #include <QMetaObject>
@@ -52,10 +53,16 @@ void TLogoIndexSaver::StartWrite()
         qCWarning(lcFiles) << "The logo index is not saved:" << e.what();
         return;
     }
-    FPending = false;
-    FWriting = true;
-    FWorker = std::thread([this, folder, text = std::move(text)] {
-        const std::string failure = WriteLogoDirectoryText(folder, text, false);
+    auto write = [this, folder, text = std::move(text)] {
+        std::string failure;
+        try {
+            failure = WriteLogoDirectoryText(folder, text, false);
+        } catch (const std::exception &e) {
+            // Out of memory, say: the write failed, which must not end the program.
+            failure = e.what();
+        } catch (...) {
+            failure = "unknown error";
+        }
         if (!failure.empty())
             qCWarning(lcFiles).noquote() << "The logo index is not saved:" << QString::fromStdString(failure);
         FWorkerFailed = !failure.empty();
@@ -71,7 +78,16 @@ void TLogoIndexSaver::StartWrite()
                 emit WriteEnded(!FWorkerFailed);
             },
             Qt::QueuedConnection);
-    });
+    };
+    try {
+        FWorker = std::thread(std::move(write));
+    } catch (const std::system_error &e) {
+        // No thread to be had: the change stays pending, for the next change or the end.
+        qCWarning(lcFiles) << "The logo index is not saved:" << e.what();
+        return;
+    }
+    FPending = false;
+    FWriting = true;
 }
 
 void TLogoIndexSaver::FinishWrite()

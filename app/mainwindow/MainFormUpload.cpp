@@ -153,6 +153,8 @@ void TMainAppForm::UploadThreadTerminate(TUploadThread &thread)
     switch (status) {
     case usSuccess: {
         node->Data()->UploadURL = message;
+        // Written before the hint below, which may stay open as long as the user likes.
+        FLogoTree.Changed();
         const bool selected = node == FLogoTree.Selected();
         // Q: the 1-based position of the first "?", 0 when there is none.
         const std::size_t question = message.find('?');
@@ -203,8 +205,10 @@ void TMainAppForm::UploadThreadTerminate(TUploadThread &thread)
     }
 
     std::vector<std::string> listed = thread.ResultLines();
+    const std::size_t listedCount = listed.size();
     ClearListedUploadURLs(FLogoTree, listed);
-    FLogoTree.Changed(); // the address stored, and those the service no longer keeps cleared
+    if (listed.size() != listedCount)
+        FLogoTree.Changed(); // the addresses the service no longer keeps were cleared
     StatusBar->SetText(0, status == usStopped ? QStringLiteral("Upload broken by user.") : QStringLiteral("Done."));
     DeleteFileA(thread.FileName());
     FUploadThread = nullptr;

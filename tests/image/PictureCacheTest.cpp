@@ -26,7 +26,14 @@ std::int64_t Nanoseconds(const timespec &t) { return std::int64_t(t.tv_sec) * 1'
 
 class PictureCacheTest : public ::testing::Test {
 public:
-    void TearDown() override { PictureCache().Clear(); }
+    // A file written here has a recent change time, whatever date it is given: it counts as
+    // settled once its times are past, and the settle rule's own test puts the real wait back.
+    void SetUp() override { TPictureCache::SetSettleTime(0); }
+    void TearDown() override
+    {
+        PictureCache().Clear();
+        TPictureCache::SetSettleTime(TPictureCache::kSettleNanoseconds);
+    }
 
     // A one-colour BMP (its length depends on its size alone), dated long enough ago to be kept.
     std::string Write(const std::string &name, std::int32_t width, TColor color, std::time_t when = Past())
@@ -108,7 +115,9 @@ TEST_F(PictureCacheTest, AChangedFileIsDecodedAgain)
 
 TEST_F(PictureCacheTest, AFileThatMayStillChangeUnseenIsNotKept)
 {
-    for (const std::time_t when : {std::time(nullptr), std::time(nullptr) + 3600}) {
+    TPictureCache::SetSettleTime(TPictureCache::kSettleNanoseconds);
+    // Written just now: dated now, ahead, or back (its change time is still now).
+    for (const std::time_t when : {std::time(nullptr), std::time(nullptr) + 3600, Past()}) {
         const std::string file = Write("fresh.bmp", 40, kRed, when);
         const auto first = FCache.Read(file);
         EXPECT_NE(FCache.Read(file), first) << "dated " << when;
@@ -127,7 +136,7 @@ TEST_F(PictureCacheTest, ACopyTakesOverThePictureDecodedBeforeItOnlyWhenTheOrigi
     };
     const TCase cases[] = {
         {"a settled original", Past(), false, true, true},
-        {"an original written just now", std::time(nullptr), false, true, false},
+        {"an original dated ahead", std::time(nullptr) + 3600, false, true, false},
         {"an original changed after its decode", Past(), true, true, false},
         {"the cache turned off", Past(), false, false, false},
     };

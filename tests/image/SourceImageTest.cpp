@@ -13,6 +13,7 @@
 
 #include "CoordinatePicture.h"
 #include "ImageCodecs.h"
+#include "PictureCache.h"
 #include "TestSupport.h"
 
 namespace vantorel {
@@ -679,8 +680,10 @@ TEST(SourceImage, ARebuildShowsWhatAFreshDocumentShows)
     const TBitmap picture = test::CoordinatePicture(600, 400);
     const std::string file = dir / "photo.png";
     WritePNG(picture, file);
-    // The picture cache keeps only a file that has settled, and only a kept picture is shared.
+    // The picture cache keeps only a file that has settled, and only a kept picture is shared; the
+    // file's change time is recent all the same.
     std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::hours(1));
+    TPictureCache::SetSettleTime(0);
 
     const auto unchanged = [](TLogoDirObject &, TRenderOptions &) {};
     const TRebuildCase cases[] = {
@@ -741,6 +744,7 @@ TEST(SourceImage, ARebuildShowsWhatAFreshDocumentShows)
     TSourceImage other({300, 200}, file, &second, true);
     other.BuildView(&one);
     EXPECT_FALSE(other.TakeLogoFrom(one, {}));
+    TPictureCache::SetSettleTime(TPictureCache::kSettleNanoseconds);
 }
 } // namespace
 } // namespace vantorel

@@ -24,7 +24,7 @@ TEST_F(BrowserLauncherTest, StartsTheBrowserCommandWithTheAddress)
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     ::setenv("BROWSER", script.c_str(), 1);
     std::string failure;
-    ASSERT_TRUE(LaunchBrowser("http://example.invalid/page?a=1&b=2", failure)) << failure;
+    ASSERT_TRUE(LaunchBrowser("http://example.invalid/page?a=1&b=2", failure, nullptr, {})) << failure;
     for (int i = 0; i < 200 && test::ReadFile(dir / "called").empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(test::ReadFile(dir / "called"), "http://example.invalid/page?a=1&b=2\n");
@@ -34,7 +34,7 @@ TEST_F(BrowserLauncherTest, MissingBrowserGivesTheSystemReasonTheCommandAndTheAd
 {
     ::setenv("BROWSER", "/nonexistent/browser", 1);
     std::string failure;
-    EXPECT_FALSE(LaunchBrowser("http://x/faq.php", failure));
+    EXPECT_FALSE(LaunchBrowser("http://x/faq.php", failure, nullptr, {}));
     EXPECT_EQ(
         failure,
         "No such file or directory /nonexistent/browser\n\nOpen this address in your web browser: http://x/faq.php");

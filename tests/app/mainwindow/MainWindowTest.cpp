@@ -143,6 +143,7 @@ protected:
         FOptions.reset();
         FForm.reset();
         PictureCache().Clear(); // no photo's picture stays for the next test
+        TPictureCache::SetSettleTime(TPictureCache::kSettleNanoseconds);
         qputenv("XDG_RUNTIME_DIR", FSavedRuntimeDir);
     }
 
@@ -468,6 +469,7 @@ TEST_F(MainWindowDisplayTest, TheFitToPaneMenuItemTogglesTheView)
 
 TEST_F(MainWindowDisplayTest, AnAddedPhotoIsShownFromThePictureItsCheckDecoded)
 {
+    TPictureCache::SetSettleTime(0); // the photo was written just now
     const std::string photo = FOut / "photo.jpg";
     WriteJPEG(Gradient(300, 200), photo, 90);
     std::filesystem::last_write_time(photo, std::filesystem::last_write_time(photo) - std::chrono::hours(1));

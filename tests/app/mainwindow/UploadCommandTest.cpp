@@ -30,6 +30,7 @@
 #include "GIFProps.h"
 #include "ImageCodecs.h"
 #include "JPEGProps.h"
+#include "LogoIndexSaver.h"
 #include "LogoTreeModel.h"
 #include "OptionsForm.h"
 #include "ProxyAuthentication.h"
@@ -120,11 +121,16 @@ protected:
 
 TEST_F(UploadCommandTest, AMemberUploadShowsTheAddressesAndTheHintAndKeepsTheAddress)
 {
-    FDialogs.Actions["vantorel::TAccessURLHintForm"] = [](QDialog &hint) {
+    FDialogs.Actions["vantorel::TAccessURLHintForm"] = [this](QDialog &hint) {
         EXPECT_EQ(static_cast<TAccessURLHintForm &>(hint).MobileURL->toPlainText(),
                   "http://m.vantorel.example/?login=joe&password=pw");
+        // The address is on the disk while the hint is still up.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] { return test::ReadFile(FFolder / "logodirectory.xml").find("p?id=77") != std::string::npos; },
+            2000));
         hint.reject();
     };
+    QTest::qWait(2 * TLogoIndexSaver::kDelayMs); // the changes of the start written
     Upload();
     EXPECT_EQ(FDialogs.Shown, std::vector<std::string>{"vantorel::TAccessURLHintForm"});
     EXPECT_EQ(Paths(), (std::vector<std::string>{"/memberstatus.php", "/upload.php"}));
