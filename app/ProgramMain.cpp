@@ -105,6 +105,11 @@ int ProgramMain(int argc, char **argv)
         mainForm.activateWindow();
         mainForm.RunStarted();
         mainForm.ServeAutomation(); // every form exists now
+    } else {
+        // A box during start-up ran a loop of its own, which took the quit asked for earlier and
+        // could not end the program's loop before it ran: asked again, the next loop to take it
+        // is the program's. A termination during that box closed it and ends here the same way.
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     }
     const int result = QApplication::exec();
     // Also an instance that quit at start-up may have started an exchange: a thread still

@@ -10,6 +10,8 @@ packages=(
   libpugixml-dev libcurl4-openssl-dev libsane-dev sane-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev tinyproxy-bin
   xvfb xauth dbus dbus-x11
+  # Tests answer the program's boxes on their own X server.
+  xdotool
   # The program opens web pages with xdg-open.
   xdg-utils
   # The fuzz targets: clang with its sanitizer and libFuzzer runtimes.

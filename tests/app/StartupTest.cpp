@@ -101,6 +101,19 @@ protected:
         return process;
     }
 
+    // An X server of its own, so that the program's windows are real ones; empty when it failed.
+    QString StartXServer()
+    {
+        auto *server = FXServer = new QProcess;
+        FProcesses.push_back(server);
+        server->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                               QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        while (!server->canReadLine())
+            if (!server->waitForReadyRead(10000))
+                return {};
+        return ":" + QString::fromLatin1(server->readLine().trimmed());
+    }
+
     // The window answers a request to come to the front once its message loop runs.
     static bool WaitForWindow(QProcess *process)
     {
@@ -139,6 +152,7 @@ protected:
     QByteArray FSavedRuntimeDir;
     test::TFakeWebService FService;
     std::vector<QProcess *> FProcesses;
+    QProcess *FXServer = nullptr;
 };
 
 // Names of the files written in a folder, in the order it happened.
@@ -259,18 +273,45 @@ TEST_F(Startup, AProgramWhoseDisplayGoesAwayWhileAnExchangeWaitsEnds)
 {
     // A log-out: the X server ends while the version check waits on a silent service.
     SetVersionReply(true);
-    auto *server = new QProcess;
-    FProcesses.push_back(server);
-    server->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                           QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    while (!server->canReadLine())
-        ASSERT_TRUE(server->waitForReadyRead(10000)) << "the X server names its display";
-    QProcess *program = Start({}, ":" + QString::fromLatin1(server->readLine().trimmed()));
+    const QString display = StartXServer();
+    ASSERT_FALSE(display.isEmpty()) << "the X server names its display";
+    QProcess *program = Start({}, display);
     ASSERT_TRUE(WaitForWindow(program));
     ASSERT_TRUE(FService.WaitForRequests(1, 10s));
 
-    server->terminate();
+    FXServer->terminate();
     EXPECT_TRUE(program->waitForFinished(5000));
+}
+
+TEST_F(Startup, SecondInstanceEndsOnceItsStartUpBoxIsAnsweredOrTerminated)
+{
+    QProcess *first = Start();
+    ASSERT_TRUE(WaitForWindow(first));
+    // The second one's start-up shows a box: its loop runs before the program's own.
+    WriteFile(Folder() + "options.xml", "<options><login value=");
+    TWriteOrder order(Folder());
+    const QString display = StartXServer();
+    ASSERT_FALSE(display.isEmpty()) << "the X server names its display";
+
+    for (const bool answered : {true, false}) {
+        QProcess *second = Start({}, display);
+        // Once the box is shown, a user answers it, or the session ends.
+        auto *user = new QProcess;
+        FProcesses.push_back(user);
+        user->setEnvironment(QProcess::systemEnvironment() << "DISPLAY=" + display);
+        QStringList arguments{"search", "--sync", "--onlyvisible", "--name", "^Error$"};
+        if (answered)
+            arguments << QStringList{"windowfocus", "--sync", "key", "Return"};
+        user->start(QStringLiteral("xdotool"), arguments);
+        ASSERT_TRUE(user->waitForFinished(20000)) << "no box shown";
+        if (!answered)
+            ::kill(static_cast<pid_t>(second->processId()), SIGTERM);
+
+        ASSERT_TRUE(second->waitForFinished(20000)) << (answered ? "answered" : "terminated");
+        EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(second->exitCode(), 0);
+    }
+    EXPECT_EQ(order.Names(), std::vector<std::string>{});
 }
 
 TEST_F(Startup, SecondInstanceAsksTheRunningOneToComeToTheFront)
