@@ -248,7 +248,8 @@ TLogoNode *TLogoTreeEditor::AddImageToDirectory(const std::string &fileName, con
         return nullptr;
     }
     // A path that names no file ("photos/", "..") gives no name a node could stand for.
-    if (!IsValidNodeName(name) || !CopyFileA(fileName, folder + name)) {
+    // The name was free on disk a moment ago; another program's file made since is kept all the same.
+    if (!IsValidNodeName(name) || !CopyFileA(fileName, folder + name, true)) {
         FPrompts.ShowError(kCannotCopyImage);
         return nullptr;
     }

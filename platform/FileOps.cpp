@@ -30,7 +30,7 @@ bool WriteAll(int fd, const char *data, ssize_t size)
 
 } // namespace
 
-bool CopyFileA(const std::string &from, const std::string &to)
+bool CopyFileA(const std::string &from, const std::string &to, bool failIfExists)
 {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
@@ -48,7 +48,8 @@ bool CopyFileA(const std::string &from, const std::string &to)
         errno = EINVAL;
         return false;
     }
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777);
+    const int out =
+        ::open(to.c_str(), O_WRONLY | O_CREAT | (failIfExists ? O_EXCL : O_TRUNC) | O_CLOEXEC, st.st_mode & 0777);
     if (out < 0) {
         const int saved = errno;
         ::close(in);

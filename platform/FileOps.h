@@ -8,8 +8,9 @@ namespace vantorel {
 // File operations with the semantics the program was written against. Each returns whether it
 // worked and sets errno when it did not.
 
-// Copies a file, replacing the destination when it exists.
-bool CopyFileA(const std::string &from, const std::string &to);
+// Copies a file, replacing the destination when it exists; with failIfExists (as Windows' flag)
+// a file already there is kept and the copy fails.
+bool CopyFileA(const std::string &from, const std::string &to, bool failIfExists = false);
 // Renames a file or folder; fails when the destination exists, never overwrites.
 bool MoveFileA(const std::string &from, const std::string &to);
 // Deletes one file (not a folder).

@@ -61,6 +61,12 @@ TEST(FileOpsTest, CopyOverwritesTheDestination)
     WriteFile(dir / "big.bmp", big);
     ASSERT_TRUE(CopyFileA(dir / "big.bmp", dir / "copy.bmp"));
     EXPECT_EQ(ReadFile(dir / "copy.bmp"), big);
+
+    // Asked to fail if the target exists: it keeps the file there, and writes a new one.
+    EXPECT_FALSE(CopyFileA(dir / "src.jpg", dir / "copy.bmp", true));
+    EXPECT_EQ(ReadFile(dir / "copy.bmp"), big);
+    ASSERT_TRUE(CopyFileA(dir / "src.jpg", dir / "fresh.jpg", true));
+    EXPECT_EQ(ReadFile(dir / "fresh.jpg"), "new content");
 }
 
 TEST(FileOpsTest, CopyRefusesAFileOntoItself)
