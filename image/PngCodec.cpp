@@ -51,10 +51,16 @@ struct TPngReader {
     TPngReader &operator=(const TPngReader &) = delete;
 };
 
+// Text, palettes of suggestions, calibration and metadata: nothing of them reaches a picture, and
+// libpng reads each into a block of the size its length claims, up to 2 GB for a few bytes of
+// file. Skipped unread instead. libpng takes the names each with its terminating zero.
+constexpr png_byte kUnusedChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0pCAL\0sCAL\0eXIf\0iCCP";
+
 bool PngReadHeader(TPngReader &reader, std::FILE *file)
 {
     if (setjmp(png_jmpbuf(reader.Png)))
         return false;
+    png_set_keep_unknown_chunks(reader.Png, PNG_HANDLE_CHUNK_NEVER, kUnusedChunks, sizeof kUnusedChunks / 5);
     png_init_io(reader.Png, file);
     png_read_info(reader.Png, reader.Info);
     return true;

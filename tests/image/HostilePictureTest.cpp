@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <vector>
 
+#include <QColorSpace>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -355,8 +356,13 @@ TEST_F(HostilePictureTest, SoundFilesOfTheSameKindsAreStillRead)
     wideHalves.FillRect({400, 0, 800, 600}, clBlue);
     const auto saved = [&](const char *name, const char *format) {
         return [&, name, format] {
-            const QImage image(halves.Bits(), halves.Width(), halves.Height(), static_cast<qsizetype>(halves.Stride()),
-                               QImage::Format_RGB888);
+            QImage image = QImage(halves.Bits(), halves.Width(), halves.Height(),
+                                  static_cast<qsizetype>(halves.Stride()), QImage::Format_RGB888)
+                               .copy();
+            // Chunks the reader skips unread: text, compressed text, a colour profile.
+            image.setText("Title", "halves");
+            image.setText("Comment", QString(2000, 'c'));
+            image.setColorSpace(QColorSpace::SRgb);
             EXPECT_TRUE(image.save(QString::fromStdString(FDir / name), format)) << name;
             return FDir / name;
         };
@@ -368,6 +374,7 @@ TEST_F(HostilePictureTest, SoundFilesOfTheSameKindsAreStillRead)
         {"a bitmap", saved("a.bmp", "BMP"), clRed, clBlue},
         {"a Targa", [&] { return Place("a.tga", SoundTarga(halves)); }, clRed, clBlue},
         {"a TIFF", saved("a.tif", "TIFF"), clRed, clBlue},
+        {"a PNG with text and a colour profile", saved("a.png", "PNG"), clRed, clBlue},
         {"a portable pixmap", saved("a.ppm", "PPM"), clRed, clBlue},
         {"an X pixmap", saved("a.xpm", "XPM"), clRed, clBlue},
         {"a run-length bitmap ending with its end mark",
