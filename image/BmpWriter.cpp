@@ -23,7 +23,7 @@ void PutLE(std::uint8_t *target, std::uint32_t value, int bytes)
 
 } // namespace
 
-void WriteBMP(const TBitmap &bitmap, const std::string &fileName)
+void WriteBMP(const TBitmap &bitmap, const std::string &fileName, TExisting existing)
 {
     CheckWritable(bitmap, fileName);
     constexpr std::uint32_t kHeaderBytes = 14 + 40;
@@ -43,7 +43,7 @@ void WriteBMP(const TBitmap &bitmap, const std::string &fileName)
     PutLE(header + 34, static_cast<std::uint32_t>(imageBytes), 4);      // uncompressed, then sizes
     // The resolution and palette fields stay 0.
 
-    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName);
+    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName, existing);
     bool written = std::fwrite(header, 1, sizeof header, file->Stream()) == sizeof header;
     // Rows are padded to 4 bytes just like the bitmap's, so only red and blue change places.
     std::vector<std::uint8_t> row(bitmap.Stride(), 0);

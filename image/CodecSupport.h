@@ -46,7 +46,7 @@ std::uint64_t FileBytes(std::FILE *file);
 // Pictures are written whole or not at all (a failed write never damages the file that was there,
 // which may be the very picture being rewritten) and a new one gets the permissions of any file
 // the user makes.
-std::unique_ptr<TAtomicFile> OpenOutputFile(const std::string &fileName);
+std::unique_ptr<TAtomicFile> OpenOutputFile(const std::string &fileName, TExisting existing);
 void CommitOutputFile(TAtomicFile &file);
 
 } // namespace vantorel::codec

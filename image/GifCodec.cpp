@@ -177,7 +177,7 @@ TBitmap codec::ReadGif(const std::string &fileName)
     }
 }
 
-void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits)
+void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits, TExisting existing)
 {
     if (bits < 3 || bits > 8)
         Fail(fileName, "a GIF takes 3 to 8 bits per pixel, not " + std::to_string(bits));
@@ -198,7 +198,7 @@ void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits)
 
     // The file is opened here rather than by giflib, which would create it readable by its owner
     // only, and in place.
-    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName);
+    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName, existing);
     int error = 0;
     std::unique_ptr<GifFileType, TGifWriterCloser> gif(EGifOpen(file->Stream(), GifWrite, &error));
     if (!gif)

@@ -94,10 +94,11 @@ std::uint64_t codec::FileBytes(std::FILE *file)
                        std::to_string(height) + ")");
 }
 
-std::unique_ptr<TAtomicFile> codec::OpenOutputFile(const std::string &fileName)
+std::unique_ptr<TAtomicFile> codec::OpenOutputFile(const std::string &fileName, TExisting existing)
 {
     try {
-        return std::make_unique<TAtomicFile>(fileName, kNewPictureMode);
+        return std::make_unique<TAtomicFile>(fileName, kNewPictureMode, TAtomicFile::TPermissions::KeepReplaced,
+                                             existing);
     } catch (const std::system_error &e) {
         Fail(fileName, "cannot open the file: " + e.code().message());
     }

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "AtomicFile.h"
 #include "Bitmap.h"
 #include "Geometry.h"
 
@@ -33,12 +34,15 @@ void CheckPictureSize(std::int64_t width, std::int64_t height);
 // a white bitmap of the logical screen size), anything else the Qt image reader, converted to
 // 24 bits. Raises EImageError for a missing, damaged or too large picture.
 TBitmap ReadPicture(const std::string &fileName);
-// Writers; each raises EImageError when the file cannot be written.
-void WriteBMP(const TBitmap &bitmap, const std::string &fileName);
-void WriteJPEG(const TBitmap &bitmap, const std::string &fileName, int quality);
-void WritePNG(const TBitmap &bitmap, const std::string &fileName);
+// Writers; each raises EImageError when the file cannot be written. A new file's writer keeps a
+// file that appeared under its name meanwhile and fails.
+using TExisting = TAtomicFile::TExisting;
+void WriteBMP(const TBitmap &bitmap, const std::string &fileName, TExisting existing = TExisting::Replace);
+void WriteJPEG(const TBitmap &bitmap, const std::string &fileName, int quality,
+               TExisting existing = TExisting::Replace);
+void WritePNG(const TBitmap &bitmap, const std::string &fileName, TExisting existing = TExisting::Replace);
 // Reduces the colours to an optimised palette of 2^bits (3..8) colours and writes with LZW.
-void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits);
+void WriteGIF(const TBitmap &bitmap, const std::string &fileName, int bits, TExisting existing = TExisting::Replace);
 
 // The GIF writer's defaults, which every GIF write starts from: colour reduction 7 (optimised
 // palette), reduction bits 8 (3..8), dither mode 1 (Floyd-Steinberg), compression 0 (LZW).

@@ -26,20 +26,20 @@ const char *const kCannotDeleteSource = "Could not delete logo source file. Chec
 constexpr int kCommandJPEGQuality = 100;
 constexpr int kCommandGIFBits = 8;
 
-void WriteInFormat(const TBitmap &bitmap, const std::string &path, TImageFileFormat format)
+void WriteInFormat(const TBitmap &bitmap, const std::string &path, TImageFileFormat format, TExisting existing)
 {
     switch (format) {
     case iffJPG:
-        WriteJPEG(bitmap, path, kCommandJPEGQuality);
+        WriteJPEG(bitmap, path, kCommandJPEGQuality, existing);
         break;
     case iffGIF:
-        WriteGIF(bitmap, path, kCommandGIFBits);
+        WriteGIF(bitmap, path, kCommandGIFBits, existing);
         break;
     case iffPNG:
-        WritePNG(bitmap, path);
+        WritePNG(bitmap, path, existing);
         break;
     default:
-        WriteBMP(bitmap, path);
+        WriteBMP(bitmap, path, existing);
         break;
     }
 }
@@ -65,7 +65,7 @@ void ResetFrame(TLogoDirObject &record)
     record.FrameHeight = -1;
 }
 
-using TWriteTarget = std::function<void(const TLogoNode *folder, const std::string &base)>;
+using TWriteTarget = std::function<void(const TLogoNode *folder, const std::string &base, TExisting existing)>;
 
 // The steps the three commands share: keep or replace, the target name, the write, and then the
 // tree. Nothing in the tree changes before the file is written and, when replacing, the source
@@ -116,9 +116,13 @@ void RunImageCommand(TLogoTree &tree, TPromptService &prompts, const char *keepQ
         return;
     }
 
-    write(parent, target);
-
+    // The names may differ in letter case alone, which on this file system is another file: only
+    // the very same path is written over.
     const std::string newName = target + ext;
+    const std::string oldPath = tree.GetNodePath(node);
+    const bool ownPath = !keep && tree.GetFolderPath(parent) + newName == oldPath;
+    write(parent, target, ownPath ? TExisting::Replace : TExisting::Keep);
+
     if (keep) {
         auto record = std::make_unique<TLogoDirObject>(TLogoDirObject::CreateCopy(*node->Data()));
         record->Name = newName;
@@ -128,10 +132,7 @@ void RunImageCommand(TLogoTree &tree, TPromptService &prompts, const char *keepQ
         return;
     }
 
-    // The names may differ in letter case alone, which on this file system is another file: only
-    // the very same path was written over.
-    const std::string oldPath = tree.GetNodePath(node);
-    if (tree.GetFolderPath(parent) + newName != oldPath && !DeleteFileA(oldPath)) {
+    if (!ownPath && !DeleteFileA(oldPath)) {
         prompts.ShowError(kCannotDeleteSource);
         return;
     }
@@ -205,21 +206,21 @@ TBitmap RotatedBitmap(const TBitmap &source, int angle)
 }
 
 void SaveBitmapInFormat(const TLogoTree &tree, const TLogoNode *folder, const std::string &base,
-                        TImageFileFormat format, const TBitmap &bitmap)
+                        TImageFileFormat format, const TBitmap &bitmap, TExisting existing)
 {
-    WriteInFormat(bitmap, tree.GetFolderPath(folder) + base + FormatExtension(format), format);
+    WriteInFormat(bitmap, tree.GetFolderPath(folder) + base + FormatExtension(format), format, existing);
 }
 
 void SaveMirroredBitmap(const TLogoTree &tree, const TLogoNode *folder, const std::string &base,
-                        TImageFileFormat format, const TBitmap &source, int direction)
+                        TImageFileFormat format, const TBitmap &source, int direction, TExisting existing)
 {
-    SaveBitmapInFormat(tree, folder, base, format, MirroredBitmap(source, direction));
+    SaveBitmapInFormat(tree, folder, base, format, MirroredBitmap(source, direction), existing);
 }
 
 void SaveRotatedBitmap(const TLogoTree &tree, const TLogoNode *folder, const std::string &base, TImageFileFormat format,
-                       const TBitmap &source, int angle)
+                       const TBitmap &source, int angle, TExisting existing)
 {
-    SaveBitmapInFormat(tree, folder, base, format, RotatedBitmap(source, angle));
+    SaveBitmapInFormat(tree, folder, base, format, RotatedBitmap(source, angle), existing);
 }
 
 TImageCommands::TImageCommands(TLogoTree &tree, TPromptService &prompts) : FTree(tree), FPrompts(prompts) {}
@@ -227,8 +228,8 @@ TImageCommands::TImageCommands(TLogoTree &tree, TPromptService &prompts) : FTree
 void TImageCommands::ConvertNode(TImageFileFormat format, const TBitmap &source, const TImageCommandOptions &options)
 {
     RunImageCommand(FTree, FPrompts, kKeepAfterConvert, format, source, options,
-                    [&](const TLogoNode *folder, const std::string &base) {
-                        SaveBitmapInFormat(FTree, folder, base, format, source);
+                    [&](const TLogoNode *folder, const std::string &base, TExisting existing) {
+                        SaveBitmapInFormat(FTree, folder, base, format, source, existing);
                     });
 }
 
@@ -239,8 +240,8 @@ void TImageCommands::MirrorNode(int direction, const TBitmap &source, const TIma
         return;
     const TImageFileFormat format = FormatOfLogoName(node->Text());
     RunImageCommand(FTree, FPrompts, kKeepAfterMirror, format, source, options,
-                    [&](const TLogoNode *folder, const std::string &base) {
-                        SaveMirroredBitmap(FTree, folder, base, format, source, direction);
+                    [&](const TLogoNode *folder, const std::string &base, TExisting existing) {
+                        SaveMirroredBitmap(FTree, folder, base, format, source, direction, existing);
                     });
 }
 
@@ -251,8 +252,8 @@ void TImageCommands::RotateNode(int angle, const TBitmap &source, const TImageCo
         return;
     const TImageFileFormat format = FormatOfLogoName(node->Text());
     RunImageCommand(FTree, FPrompts, kKeepAfterRotate, format, source, options,
-                    [&](const TLogoNode *folder, const std::string &base) {
-                        SaveRotatedBitmap(FTree, folder, base, format, source, angle);
+                    [&](const TLogoNode *folder, const std::string &base, TExisting existing) {
+                        SaveRotatedBitmap(FTree, folder, base, format, source, angle, existing);
                     });
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Bitmap.h"
+#include "ImageCodecs.h"
 #include "LogoTree.h"
 #include "OptionValues.h"
 #include "PromptService.h"
@@ -20,13 +21,16 @@ TBitmap MirroredBitmap(const TBitmap &source, int direction);
 TBitmap RotatedBitmap(const TBitmap &source, int angle);
 
 // Writes a bitmap into a folder of the logo tree as base + the format's extension, at JPEG
-// quality 100 and 8 bits per pixel, replacing a file of that name. Raises EImageError.
+// quality 100 and 8 bits per pixel, replacing a file of that name, or for a new file failing
+// when one appeared under its name. Raises EImageError.
 void SaveBitmapInFormat(const TLogoTree &tree, const TLogoNode *folder, const std::string &base,
-                        TImageFileFormat format, const TBitmap &bitmap);
+                        TImageFileFormat format, const TBitmap &bitmap, TExisting existing = TExisting::Replace);
 void SaveMirroredBitmap(const TLogoTree &tree, const TLogoNode *folder, const std::string &base,
-                        TImageFileFormat format, const TBitmap &source, int direction);
+                        TImageFileFormat format, const TBitmap &source, int direction,
+                        TExisting existing = TExisting::Replace);
 void SaveRotatedBitmap(const TLogoTree &tree, const TLogoNode *folder, const std::string &base,
-                       TImageFileFormat format, const TBitmap &source, int angle);
+                       TImageFileFormat format, const TBitmap &source, int angle,
+                       TExisting existing = TExisting::Replace);
 
 // How a command treats its source: the retain option (0 ask, 1 keep, anything else replace)
 // and whether it asks for the target name.

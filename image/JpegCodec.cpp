@@ -273,10 +273,10 @@ TBitmap codec::ReadJpeg(const std::string &fileName)
     return bitmap;
 }
 
-void WriteJPEG(const TBitmap &bitmap, const std::string &fileName, int quality)
+void WriteJPEG(const TBitmap &bitmap, const std::string &fileName, int quality, TExisting existing)
 {
     CheckWritable(bitmap, fileName);
-    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName);
+    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName, existing);
     {
         TJpegEncoder encoder;
         if (!JpegEncode(encoder, file->Stream(), bitmap, quality))

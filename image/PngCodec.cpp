@@ -204,10 +204,10 @@ TBitmap codec::ReadPng(const std::string &fileName)
     return bitmap;
 }
 
-void WritePNG(const TBitmap &bitmap, const std::string &fileName)
+void WritePNG(const TBitmap &bitmap, const std::string &fileName, TExisting existing)
 {
     CheckWritable(bitmap, fileName);
-    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName);
+    const std::unique_ptr<TAtomicFile> file = OpenOutputFile(fileName, existing);
     {
         TPngWriter writer(fileName);
         if (!PngEncode(writer, file->Stream(), bitmap))

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "FileOps.h"
+
 namespace vantorel {
 
 namespace {
@@ -67,8 +69,8 @@ bool IsTempNameOf(std::string_view candidate, const std::string &prefix)
 
 } // namespace
 
-TAtomicFile::TAtomicFile(std::string target, mode_t newFileMode, TPermissions permissions)
-    : FTarget(std::move(target)), FPermissions(permissions)
+TAtomicFile::TAtomicFile(std::string target, mode_t newFileMode, TPermissions permissions, TExisting existing)
+    : FTarget(std::move(target)), FPermissions(permissions), FExisting(existing)
 {
     std::random_device device;
     std::mt19937 random(device());
@@ -165,7 +167,9 @@ void TAtomicFile::Commit()
     FStream = nullptr;
     if (!failure && closed != 0)
         failure = errno;
-    if (!failure && ::rename(FTemp.c_str(), FTarget.c_str()) != 0)
+    if (!failure && FExisting == TExisting::Keep && !MoveFileA(FTemp, FTarget))
+        failure = errno;
+    else if (!failure && FExisting == TExisting::Replace && ::rename(FTemp.c_str(), FTarget.c_str()) != 0)
         failure = errno;
     if (failure) {
         ::unlink(FTemp.c_str());

@@ -24,7 +24,15 @@ public:
         Always,
     };
 
-    TAtomicFile(std::string target, mode_t newFileMode, TPermissions permissions = TPermissions::KeepReplaced);
+    enum class TExisting {
+        Replace,
+        // A file already at the target, even one made by another program after the name was
+        // chosen, stays: Commit fails with EEXIST.
+        Keep,
+    };
+
+    TAtomicFile(std::string target, mode_t newFileMode, TPermissions permissions = TPermissions::KeepReplaced,
+                TExisting existing = TExisting::Replace);
     ~TAtomicFile();
     TAtomicFile(const TAtomicFile &) = delete;
     TAtomicFile &operator=(const TAtomicFile &) = delete;
@@ -41,6 +49,7 @@ private:
     std::string FTemp; // empty once the temporary file is gone
     std::FILE *FStream = nullptr;
     TPermissions FPermissions;
+    TExisting FExisting;
     bool FCommitted = false;
 };
 

@@ -21,7 +21,9 @@ TGIFPropsForm::TGIFPropsForm(std::string programFolder, TOptionsForm &options, Q
                          .initial = 8,
                          .value = &TOptionValues::gifbitdepth,
                          .show = &TOptionValues::showgifdialog,
-                         .write = &WriteGIF},
+                         .write = [](const TBitmap &bitmap, const std::string &fileName, int bits) {
+                             WriteGIF(bitmap, fileName, bits);
+                         }},
                         std::move(programFolder), options, parent),
       GIFBitDepthTrackBar(FSettingBar), GIFBitDepthLabel(FValueLabel), GIFImage(FImage),
       ShowGIFDialogCheckBox(FShowCheckBox)

@@ -21,7 +21,9 @@ TJPEGPropsForm::TJPEGPropsForm(std::string programFolder, TOptionsForm &options,
                          .initial = 90,
                          .value = &TOptionValues::jpegquality,
                          .show = &TOptionValues::showjpegdialog,
-                         .write = &WriteJPEG},
+                         .write = [](const TBitmap &bitmap, const std::string &fileName, int quality) {
+                             WriteJPEG(bitmap, fileName, quality);
+                         }},
                         std::move(programFolder), options, parent),
       JPEGQualityTrackBar(FSettingBar), JPEGQualityLabel(FValueLabel), JPEGImage(FImage),
       ShowJPEGDialogCheckBox(FShowCheckBox)

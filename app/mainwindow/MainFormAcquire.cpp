@@ -36,6 +36,8 @@ namespace {
 // How long the screen gets to repaint itself without the main window before it is copied.
 constexpr int kRepaintWaitMs = 25;
 constexpr int kMinPictureSide = 16;
+// Free names a new picture tries before its write failure is shown.
+constexpr int kNameAttempts = 10;
 const char *const kWidthTooSmall = "Picture width must be 16 pixels or more";
 const char *const kHeightTooSmall = "Picture height must be 16 pixels or more";
 const char *const kUnreadableScan =
@@ -120,12 +122,25 @@ void SaveAsNewLogo(TLogoTree &tree, const TLogoDirObject &logoTemplate, const st
     const std::string part = cut == std::string::npos ? fileName : fileName.substr(cut + 1);
     const std::size_t dot = part.find_last_of('.');
     const std::string extension = dot == std::string::npos ? std::string() : part.substr(dot);
-    const std::string base = tree.MakeUniqueLogoName(folder, part.substr(0, part.size() - extension.size()));
+    const std::string stem = part.substr(0, part.size() - extension.size());
     const std::string path = tree.GetFolderPath(folder);
     // A library whose folder is not on disk yet gets it, as when a file is opened into it.
     if (!DirectoryExists(path))
         ForceDirectories(path);
-    SaveBitmapInFormat(tree, folder, base, FormatOfExtension(extension), picture);
+    // Another program may take the free name before the picture is in place: its file stays, and
+    // the picture goes under the next free name.
+    std::string base;
+    for (int attempt = 1;; ++attempt) {
+        base = tree.MakeUniqueLogoName(folder, stem);
+        const TImageFileFormat format = FormatOfExtension(extension);
+        try {
+            SaveBitmapInFormat(tree, folder, base, format, picture, TExisting::Keep);
+            break;
+        } catch (const EImageError &) {
+            if (attempt == kNameAttempts || !FileExists(path + base + FormatExtension(format)))
+                throw;
+        }
+    }
 
     auto record = std::make_unique<TLogoDirObject>(TLogoDirObject::CreateCopy(logoTemplate));
     record->Kind = nkLogo;

@@ -433,6 +433,11 @@ TEST(ImageCodecs, WritersRaiseWhenTheFileCannotBeWritten)
         EXPECT_THROW(WritePNG(picture, previous), EImageError);
         EXPECT_THROW(WriteGIF(picture, previous, 8), EImageError);
     }
+    // A new file's name that another program took after it was chosen.
+    EXPECT_THROW(WriteBMP(picture, previous, TExisting::Keep), EImageError);
+    EXPECT_THROW(WriteJPEG(picture, previous, 100, TExisting::Keep), EImageError);
+    EXPECT_THROW(WritePNG(picture, previous, TExisting::Keep), EImageError);
+    EXPECT_THROW(WriteGIF(picture, previous, 8, TExisting::Keep), EImageError);
     EXPECT_EQ(test::ReadFile(previous), before);
     std::size_t entries = 0;
     for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(dir.Path()))

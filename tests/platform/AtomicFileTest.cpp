@@ -112,23 +112,29 @@ TEST_F(AtomicFileTest, FailuresLeaveTheOldFileWholeAndNoTemporaryFile)
         const char *what;
         std::string target;
         rlim_t sizeLimit;
+        TAtomicFile::TExisting existing = TAtomicFile::TExisting::Replace;
+        int error = 0; // any
     } cases[] = {
         {"full disk", FTarget, 1000},
         {"a folder in the target's place", FDir / "busy.xml", RLIM_INFINITY},
         {"missing folder", FDir / "missing/target.xml", RLIM_INFINITY},
+        {"a new file whose name another program took", FTarget, RLIM_INFINITY, TAtomicFile::TExisting::Keep, EEXIST},
     };
     const std::set<std::string> before = Entries();
     for (const FailCase &c : cases) {
         SCOPED_TRACE(c.what);
         test::TFileSizeLimit limit(c.sizeLimit);
         try {
-            TAtomicFile file(c.target, 0644);
+            TAtomicFile file(c.target, 0644, TAtomicFile::TPermissions::KeepReplaced, c.existing);
             const std::string content(100000, 'n');
             std::fwrite(content.data(), 1, content.size(), file.Stream()); // may fail part-way
             file.Commit();
             ADD_FAILURE() << "no failure";
         } catch (const std::system_error &e) {
             EXPECT_NE(e.code().value(), 0);
+            if (c.error != 0) {
+                EXPECT_EQ(e.code().value(), c.error);
+            }
         }
         EXPECT_EQ(ReadFile(FTarget), "old");
         EXPECT_EQ(Entries(), before);
