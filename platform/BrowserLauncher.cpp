@@ -26,6 +26,22 @@ std::string FailureText(const std::string &reason, const std::string &command, c
     return reason + " " + command + "\n\nOpen this address in your web browser: " + address;
 }
 
+// Why a browser command ended with an error, as a sentence: xdg-open's documented exit statuses
+// say what went wrong, any other command only its status.
+std::string EndReason(const std::string &command, int status)
+{
+    if (WIFSIGNALED(status))
+        return std::string("The command was ended by a signal (") + ::strsignal(WTERMSIG(status)) + ").";
+    const int code = WEXITSTATUS(status);
+    static const char *const kXdgOpenReasons[] = {
+        "", "Error in the command line syntax", "The address could not be found", "No program to open the address "
+        "was found", "Opening the address failed"};
+    const bool xdgOpen = command == "xdg-open" || command.ends_with("/xdg-open");
+    if (xdgOpen && code >= 1 && code <= 4)
+        return std::string(kXdgOpenReasons[code]) + " (exit status " + std::to_string(code) + ").";
+    return "The command ended with exit status " + std::to_string(code) + ".";
+}
+
 // Watches one started browser command through its process descriptor on the event loop, reaps
 // it when it ends and reports an ending with an error. A child of the window that started it.
 class TBrowserWatch : public QObject {
@@ -58,10 +74,8 @@ private:
         FNotifier.setEnabled(false);
         FPid = -1;
         std::string reason;
-        if (reaped > 0 && WIFEXITED(status) && WEXITSTATUS(status) != 0)
-            reason = "Exit status " + std::to_string(WEXITSTATUS(status));
-        else if (reaped > 0 && WIFSIGNALED(status))
-            reason = ::strsignal(WTERMSIG(status));
+        if (reaped > 0 && ((WIFEXITED(status) && WEXITSTATUS(status) != 0) || WIFSIGNALED(status)))
+            reason = EndReason(FCommand, status);
         deleteLater();
         if (reason.empty() || !FEndedWithError)
             return;

@@ -1178,14 +1178,18 @@ using MainWindowBrowserTest = MainWindowTest;
 
 TEST_F(MainWindowBrowserTest, ABrowserCommandEndingWithAnErrorShowsTheAddressToOpenByHand)
 {
-    // The command's body and the reason the box gives (none: no box).
-    const std::pair<const char *, const char *> cases[] = {{"exit 0", nullptr},
-                                                           {"exit 3", "Exit status 3"},
-                                                           {"sleep 0.3; exit 1", "Exit status 1"},
-                                                           {"kill -KILL $$", "Killed"}};
-    const std::string script = FOut / "browser.sh", pidFile = FOut / "browser.pid";
-    ::setenv("BROWSER", script.c_str(), 1);
-    for (const auto &[body, reason] : cases) {
+    // The command's name and body, and the reason the box gives (none: no box).
+    const struct {
+        const char *Name, *Body, *Reason;
+    } cases[] = {{"browser.sh", "exit 0", nullptr},
+                 {"browser.sh", "exit 3", "The command ended with exit status 3."},
+                 {"xdg-open", "exit 3", "No program to open the address was found (exit status 3)."},
+                 {"browser.sh", "sleep 0.3; exit 1", "The command ended with exit status 1."},
+                 {"browser.sh", "kill -KILL $$", "The command was ended by a signal (Killed)."}};
+    const std::string pidFile = FOut / "browser.pid";
+    for (const auto &[name, body, reason] : cases) {
+        const std::string script = FOut / name;
+        ::setenv("BROWSER", script.c_str(), 1);
         WriteFile(script, "#!/bin/sh\necho $$ >" + pidFile + ".new && mv " + pidFile + ".new " + pidFile + "\n" + body);
         std::filesystem::permissions(script, std::filesystem::perms::owner_all);
         // Help > FAQ, and the start that "Yes" to a new version runs.
