@@ -27,7 +27,7 @@ jobs=${FUZZ_JOBS:-$(( $(nproc) > 1 ? $(nproc) / 2 : 1 ))}
 all_targets=(
   fuzz_logo_index fuzz_options fuzz_app_state fuzz_phone_list fuzz_parameters
   fuzz_jpeg fuzz_png fuzz_gif fuzz_bmp fuzz_tga
-  fuzz_service_reply fuzz_download_name fuzz_dib
+  fuzz_service_reply fuzz_download_name fuzz_dib fuzz_sane_frames
 )
 targets=("${all_targets[@]}")
 [ $# -gt 0 ] && targets=("$@")
