@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -266,6 +267,8 @@ struct TGifCase {
     TGifFrame Frame;
     const char *Expected;
 };
+// Without it the test's name is printed from the case's bytes, padding included.
+void PrintTo(const TGifCase &c, std::ostream *os) { *os << c.Name; }
 
 class GifFirstFrame : public testing::TestWithParam<TGifCase> {};
 

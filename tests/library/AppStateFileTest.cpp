@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ struct SplitCase {
     std::string Value;
     std::vector<std::string> Pieces;
 };
+// Without it the test's name is printed from the case's bytes, a short string's unused room included.
+void PrintTo(const SplitCase &c, std::ostream *os) { *os << c.Name; }
 
 class SplitNodePathTest : public ::testing::TestWithParam<SplitCase> {};
 
@@ -211,6 +214,8 @@ struct BadFileCase {
     const char *Name;
     std::string Content;
 };
+// Without it the test's name is printed from the case's bytes, unset ones included.
+void PrintTo(const BadFileCase &c, std::ostream *os) { *os << c.Name; }
 
 class AppStateBadFileTest : public AppStateFileTest, public ::testing::WithParamInterface<BadFileCase> {};
 

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
@@ -336,6 +337,8 @@ struct HostileCase {
     const char *Name;
     std::string Content;
 };
+// Without it the test's name is printed from the case's bytes, unset ones included.
+void PrintTo(const HostileCase &c, std::ostream *os) { *os << c.Name; }
 
 class LogoIndexHostileTest : public LogoIndexFileTest, public ::testing::WithParamInterface<HostileCase> {};
 

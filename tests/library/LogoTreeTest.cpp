@@ -1,6 +1,7 @@
 #include "LogoTree.h"
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,8 @@ struct TNameFreeCase {
     const char *Name;
     bool Free;
 };
+// Without it the test's name is printed from the case's bytes, unset ones included.
+void PrintTo(const TNameFreeCase &c, std::ostream *os) { *os << c.Name; }
 
 class IsNameFreeTest : public LogoTreeTest, public ::testing::WithParamInterface<TNameFreeCase> {};
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -172,6 +173,8 @@ struct RootCase {
     const char *Content;
     TOptionsReadResult Result;
 };
+// Without it the test's name is printed from the case's bytes, unset ones included.
+void PrintTo(const RootCase &c, std::ostream *os) { *os << c.Content; }
 
 class OptionValuesRootTest : public OptionValuesTest, public ::testing::WithParamInterface<RootCase> {};
 
@@ -212,6 +215,8 @@ struct ValueCase {
     const char *Field;
     std::string Expected; // the field's value after reading, in its written form
 };
+// Without it the test's name is printed from the case's bytes, unset ones included.
+void PrintTo(const ValueCase &c, std::ostream *os) { *os << c.Element; }
 
 TOptionValues NonDefaults()
 {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -32,6 +33,8 @@ struct TNumberCase {
     const char *Text;
     std::optional<std::int32_t> Expected;
 };
+// Without it the test's name is printed from the case's bytes, unset ones included.
+void PrintTo(const TNumberCase &c, std::ostream *os) { *os << '"' << c.Text << '"'; }
 
 class ParseWholeNumberTest : public ::testing::TestWithParam<TNumberCase> {};
 

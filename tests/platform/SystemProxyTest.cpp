@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@ struct ProxyVariableCase {
     const char *Variable; // nullptr: unset
     std::optional<std::string> Server;
 };
+// Without it the test's name is printed from the case's bytes, an empty optional's included.
+void PrintTo(const ProxyVariableCase &c, std::ostream *os) { *os << (c.Variable ? c.Variable : "(unset)"); }
 
 class SystemProxyTest : public ::testing::TestWithParam<ProxyVariableCase> {
 protected:

@@ -1104,7 +1104,9 @@ TEST_F(MainWindowSaveTest, TheChosenNameOrElseTheDialogsFileTypeDecidesTheFormat
 {
     // A TIFF picture is read, so Open accepts it: a logo of a format no writer serves.
     const std::string scan = FFolder / "scan.tif";
-    ASSERT_TRUE(QImage(32, 32, QImage::Format_RGB32).save(QString::fromStdString(scan), "TIFF"));
+    QImage picture(32, 32, QImage::Format_RGB32);
+    picture.fill(Qt::darkGreen); // a new QImage holds whatever the heap held
+    ASSERT_TRUE(picture.save(QString::fromStdString(scan), "TIFF"));
     OpenIntoPets(scan);
     const std::string jpeg = "\xFF\xD8\xFF", png = "\x89PNG", gif = "GIF8", bmp = "BM";
     struct TCase {
