@@ -129,10 +129,10 @@ void SaveAsNewLogo(TLogoTree &tree, const TLogoDirObject &logoTemplate, const st
         ForceDirectories(path);
     // Another program may take the free name before the picture is in place: its file stays, and
     // the picture goes under the next free name.
+    const TImageFileFormat format = FormatOfExtension(extension);
     std::string base;
     for (int attempt = 1;; ++attempt) {
         base = tree.MakeUniqueLogoName(folder, stem);
-        const TImageFileFormat format = FormatOfExtension(extension);
         try {
             SaveBitmapInFormat(tree, folder, base, format, picture, TExisting::Keep);
             break;
